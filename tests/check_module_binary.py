@@ -1,0 +1,97 @@
+"""What the host's loader sees in a built gauge module file, read with ELF and PE libraries.
+
+Usage: check_module_binary.py MODULE_FILE   (a .so or a .dll)
+"""
+import sys
+import unittest
+
+MODULE = None
+
+EXPORTS = {"ImportTable", "Linkage"}
+
+
+class SharedObject(unittest.TestCase):
+    def setUp(self):
+        from elftools.elf.elffile import ELFFile
+        self.file = open(MODULE, "rb")
+        self.elf = ELFFile(self.file)
+
+    def tearDown(self):
+        self.file.close()
+
+    def test_is_a_32_bit_i386_shared_object(self):
+        self.assertEqual(self.elf.elfclass, 32)
+        self.assertEqual(self.elf["e_machine"], "EM_386")
+        self.assertEqual(self.elf["e_type"], "ET_DYN")
+
+    def test_exports_exactly_the_two_records_as_writable_data(self):
+        from elftools.elf.constants import SH_FLAGS
+        symbols = self.elf.get_section_by_name(".dynsym")
+        exported = {}
+        for symbol in symbols.iter_symbols():
+            if symbol["st_shndx"] != "SHN_UNDEF" and symbol.name and symbol["st_info"]["bind"] != "STB_LOCAL":
+                exported[symbol.name] = symbol
+        self.assertEqual(set(exported), EXPORTS)
+        for name, symbol in exported.items():
+            self.assertEqual(symbol["st_info"]["type"], "STT_OBJECT", name)
+            section = self.elf.get_section(symbol["st_shndx"])
+            self.assertTrue(section["sh_flags"] & SH_FLAGS.SHF_WRITE, f"{name} is not in writable memory")
+            self.assertFalse(section["sh_flags"] & SH_FLAGS.SHF_EXECINSTR, name)
+        self.assertEqual(exported["Linkage"]["st_size"], 32)
+        self.assertEqual(exported["ImportTable"]["st_size"], 16)
+
+    def test_needs_nothing_beyond_the_c_library(self):
+        dynamic = self.elf.get_section_by_name(".dynamic")
+        needed = [tag.needed for tag in dynamic.iter_tags() if tag.entry.d_tag == "DT_NEEDED"]
+        self.assertLessEqual(set(needed), {"libc.so.6"})
+
+    def test_no_segment_is_both_writable_and_executable(self):
+        for segment in self.elf.iter_segments():
+            if segment["p_type"] == "PT_LOAD":
+                self.assertNotEqual(segment["p_flags"] & 3, 3, "a writable and executable segment")
+
+
+class WindowsDll(unittest.TestCase):
+    def setUp(self):
+        import pefile
+        self.pefile = pefile
+        self.pe = pefile.PE(MODULE)
+
+    def tearDown(self):
+        self.pe.close()
+
+    def test_is_a_32_bit_i386_dll(self):
+        self.assertEqual(self.pe.FILE_HEADER.Machine, self.pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+        self.assertTrue(self.pe.is_dll())
+
+    def test_exports_exactly_the_two_records_by_name_as_writable_data(self):
+        exports = self.pe.DIRECTORY_ENTRY_EXPORT.symbols
+        self.assertEqual({symbol.name.decode() for symbol in exports}, EXPORTS)
+        for symbol in exports:
+            section = self.pe.get_section_by_rva(symbol.address)
+            flags = section.Characteristics
+            self.assertTrue(flags & 0x80000000, f"{symbol.name} is not in writable memory")
+            self.assertFalse(flags & 0x20000000, f"{symbol.name} lies in code")
+
+    def test_imports_only_kernel32_and_msvcrt(self):
+        imported = {entry.dll.decode().lower() for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
+        self.assertLessEqual(imported, {"kernel32.dll", "msvcrt.dll"})
+
+    def test_may_be_relocated_and_its_data_is_not_executable(self):
+        characteristics = self.pe.OPTIONAL_HEADER.DllCharacteristics
+        self.assertTrue(characteristics & 0x0040, "DYNAMIC_BASE is not set")
+        self.assertTrue(characteristics & 0x0100, "NX_COMPAT is not set")
+        self.assertTrue(hasattr(self.pe, "DIRECTORY_ENTRY_BASERELOC"), "the DLL has no base relocations")
+
+    def test_no_section_is_both_writable_and_executable(self):
+        for section in self.pe.sections:
+            flags = section.Characteristics
+            name = section.Name.rstrip(b"\0").decode()
+            self.assertFalse(flags & 0x80000000 and flags & 0x20000000, f"section {name} is writable and executable")
+
+
+if __name__ == "__main__":
+    MODULE = sys.argv.pop(1)
+    suite = WindowsDll if MODULE.lower().endswith(".dll") else SharedObject
+    result = unittest.TextTestRunner(verbosity=2).run(unittest.defaultTestLoader.loadTestsFromTestCase(suite))
+    sys.exit(0 if result.wasSuccessful() else 1)
