@@ -1,5 +1,7 @@
 #include "host/recording_host.h"
 
+#include "host/mouse_dispatch.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -247,6 +249,13 @@ void RecordingHost::OnBindVar(VarBinding* binding) {
 void RecordingHost::OnRefreshVar(VarBinding* binding) {
     if (bound_.count(binding) == 0) contract_breaks_.push_back("RefreshVar on a binding that was never bound");
     binding->value = Variable(binding->var_id);
+}
+
+std::optional<std::uint32_t> RecordingHost::PointAt(std::int32_t x, std::int32_t y, std::uint32_t host_word) {
+    if (registered_mouse_areas_ == nullptr) return std::nullopt;
+    auto hit = HitMouseArea(registered_mouse_areas_, x, y);
+    if (!hit) return std::nullopt;
+    return hit->area->handler(&hit->relative, host_word);
 }
 
 double RecordingHost::CallElementCallback(NeedleElement& needle) {

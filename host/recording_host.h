@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -89,6 +90,11 @@ public:
     // Calls an element's callback the way a host does: its input binding refreshed first.
     double CallElementCallback(NeedleElement& needle);
     double CallElementCallback(IconElement& icon);
+
+    // Points at background pixel (x, y) as the pilot does: the registered list's child under the
+    // point gets the point relative to its own box. Returns the handler's result, or nothing where
+    // no child lies under the point.
+    std::optional<std::uint32_t> PointAt(std::int32_t x, std::int32_t y, std::uint32_t host_word = 0);
 
     // The log of service calls, oldest first.
     const std::vector<ServiceCall>& calls() const { return calls_; }

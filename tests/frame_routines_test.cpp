@@ -9,6 +9,7 @@
 #include "host/module_library.h"
 #include "host/recording_host.h"
 #include "raw_words.h"
+#include "service_call_printer.h"
 
 using gauge_host::ModuleLibrary;
 using gauge_host::RecordingHost;
