@@ -2,6 +2,8 @@
 # Installs every Debian package that building and testing the gauge modules needs, and registers
 # qemu as the runner of 32-bit executables (this machine cannot run them itself; Wine needs the
 # same registration to start its 32-bit loader). Safe to run again: it only adds what is missing.
+#   install-deps.sh        what building and testing the modules needs
+#   install-deps.sh art    that, and what regenerating the artwork from its SVG sources needs
 set -euo pipefail
 
 packages=(
@@ -12,7 +14,12 @@ packages=(
   qemu-user                              # runs 32-bit Linux programs
   wine wine32:i386 wine64                # runs the 32-bit Windows DLLs in a real Windows loader
   python3-pefile python3-pyelftools      # read the built binaries' export and import tables
+  libelf-dev:i386                        # the 32-bit test host reads the resource section of a shared object
+  libpng-dev:i386                        # the 32-bit preview host writes PNG pictures
 )
+if [ "${1:-}" = art ]; then
+  packages+=(g++ librsvg2-dev libmagick++-dev imagemagick fonts-dejavu-core)
+fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
