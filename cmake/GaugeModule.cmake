@@ -1,5 +1,7 @@
-# add_gauge_module(NAME SOURCES...): one gauge module, a plug-in library the host loads at run
-# time, that exports exactly Linkage and ImportTable and depends on nothing but the C runtime.
+# add_gauge_module(NAME SOURCES... [RESOURCES RC_FILE]): one gauge module, a plug-in library the
+# host loads at run time, that exports exactly Linkage and ImportTable, depends on nothing but the
+# C runtime, and carries the resources RC_FILE compiles: as DLL resources on Windows, and on
+# Linux, which has no resource facility, as the same compiled resources in a section of its own.
 # add_gauge_module_variant(BASE SUFFIX OPTIONS...): the same module built once more with extra
 # compile options, for the tests only (BASE_SUFFIX beside BASE).
 
@@ -14,8 +16,10 @@ set(GAUGE_MODULE_COMPILE_OPTIONS
 set(GAUGE_FRAME_DIR ${CMAKE_CURRENT_LIST_DIR}/../gauge_frame)
 
 function(add_gauge_module name)
-  list(TRANSFORM ARGN PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ REGEX "^[^/]")
-  add_library(${name} MODULE ${ARGN} ${GAUGE_FRAME_DIR}/module_entry.cpp)
+  cmake_parse_arguments(PARSE_ARGV 1 MODULE "" "RESOURCES" "")
+  set(sources ${MODULE_UNPARSED_ARGUMENTS})
+  list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ REGEX "^[^/]")
+  add_library(${name} MODULE ${sources} ${GAUGE_FRAME_DIR}/module_entry.cpp)
   set_target_properties(${name} PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
   target_include_directories(${name} PRIVATE ${GAUGE_FRAME_DIR}/..)
   target_compile_options(${name} PRIVATE ${GAUGE_MODULE_COMPILE_OPTIONS})
@@ -29,11 +33,47 @@ function(add_gauge_module name)
       -Wl,--version-script=${GAUGE_FRAME_DIR}/module.map -Wl,--as-needed -Wl,-z,defs -Wl,-z,now -s)
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${GAUGE_FRAME_DIR}/module.map)
   endif()
+  if(MODULE_RESOURCES)
+    cmake_path(ABSOLUTE_PATH MODULE_RESOURCES BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    set_target_properties(${name} PROPERTIES GAUGE_RESOURCES ${MODULE_RESOURCES})
+    gauge_module_resources(${name} ${MODULE_RESOURCES})
+  endif()
+endfunction()
+
+find_program(GAUGE_WINDRES NAMES i686-w64-mingw32-windres REQUIRED)
+
+function(gauge_module_resources name rc_file)
+  cmake_path(GET rc_file PARENT_PATH rc_dir)
+  file(GLOB bitmaps ${rc_dir}/bitmaps/*.bmp)
+  set(includes --include-dir=${rc_dir} --include-dir=${GAUGE_FRAME_DIR}/..)
+  if(WIN32)
+    target_sources(${name} PRIVATE ${rc_file})
+    set_source_files_properties(${rc_file} TARGET_DIRECTORY ${name} PROPERTIES
+      OBJECT_DEPENDS "${bitmaps};${GAUGE_FRAME_DIR}/version_block.rci")
+    target_include_directories(${name} PRIVATE ${rc_dir})
+  else()
+    set(res ${CMAKE_CURRENT_BINARY_DIR}/${name}.res)
+    add_custom_command(OUTPUT ${res}
+      COMMAND ${GAUGE_WINDRES} --target=pe-i386 ${includes} -O res -i ${rc_file} -o ${res}
+      DEPENDS ${rc_file} ${bitmaps} ${GAUGE_FRAME_DIR}/version_block.rci
+      COMMENT "Compiling the resources of ${name}")
+    add_custom_target(${name}_resources DEPENDS ${res})
+    add_dependencies(${name} ${name}_resources)
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${res})
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --add-section .gauge_resources=${res} $<TARGET_FILE:${name}>
+      VERBATIM)
+  endif()
 endfunction()
 
 function(add_gauge_module_variant base suffix)
   get_target_property(sources ${base} SOURCES)
-  list(FILTER sources EXCLUDE REGEX "module_entry\\.cpp$|module\\.def$")
-  add_gauge_module(${base}${suffix} ${sources})
+  list(FILTER sources EXCLUDE REGEX "module_entry\\.cpp$|module\\.def$|\\.rc$")
+  get_target_property(resources ${base} GAUGE_RESOURCES)
+  if(resources)
+    add_gauge_module(${base}${suffix} ${sources} RESOURCES ${resources})
+  else()
+    add_gauge_module(${base}${suffix} ${sources})
+  endif()
   target_compile_options(${base}${suffix} PRIVATE ${ARGN})
 endfunction()

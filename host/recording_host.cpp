@@ -1,5 +1,6 @@
 #include "host/recording_host.h"
 
+#include "host/bitmap.h"
 #include "host/mouse_dispatch.h"
 
 #include <cstdio>
@@ -124,7 +125,7 @@ PanelServices service_tables[RecordingHost::kTableCount] = {ServiceSlots<0>::Bui
 
 }  // namespace
 
-RecordingHost::RecordingHost(ModuleLibrary& module) : module_(module) {
+RecordingHost::RecordingHost(ModuleLibrary& module) : module_(module), resources_(module) {
     if (active_host != nullptr) std::abort();
     active_host = this;
     image_record_.tag = 0x474D4947;  // "GIMG"
@@ -145,11 +146,6 @@ PanelServices* RecordingHost::service_table(int table) const { return &service_t
 double RecordingHost::Variable(std::uint32_t var_id) const {
     auto found = variables_.find(var_id);
     return found == variables_.end() ? 0.0 : found->second;
-}
-
-void RecordingHost::SetGaugeSize(std::int32_t width, std::int32_t height) {
-    image_record_.width = width;
-    image_record_.height = height;
 }
 
 std::vector<int> RecordingHost::CalledSlots() const {
@@ -217,6 +213,14 @@ void RecordingHost::OnInstallElements(ElementBase* root) {
         }
     };
     Walk{*this}.Element(root);
+    image_record_.width = image_record_.height = 0;
+    if (const Resource* background = resources_.Find(kBitmapResource, root->resource_id)) {
+        std::string error;
+        if (auto bitmap = DecodeBitmap(background->bytes, error)) {
+            image_record_.width = bitmap->width;
+            image_record_.height = bitmap->height;
+        }
+    }
     reinterpret_cast<StaticImageElement*>(root)->image = reinterpret_cast<std::uint8_t*>(&image_record_);
 }
 

@@ -12,6 +12,7 @@
 
 #include "gauge_frame/gauge_frame.h"
 #include "host/module_library.h"
+#include "host/module_resources.h"
 
 namespace gauge_host {
 
@@ -74,9 +75,10 @@ public:
     void SetVariable(std::uint32_t var_id, double value) { variables_[var_id] = value; }
     double Variable(std::uint32_t var_id) const;
 
-    // The size the host reports for the gauge through the image record.
-    void SetGaugeSize(std::int32_t width, std::int32_t height);
+    // The record InstallElements hangs on the background: the size of the background bitmap,
+    // where the module carries one, otherwise zero.
     const HostImageRecord& image_record() const { return image_record_; }
+    const ModuleResources& resources() const { return resources_; }
 
     // The gauge routines, called as the host calls them.
     void Install(std::uint32_t host_value = 0) { gauge().install(host_value); }
@@ -126,6 +128,7 @@ private:
     void BindElementInput(VarBinding& binding);
 
     ModuleLibrary& module_;
+    ModuleResources resources_;
     std::vector<ServiceCall> calls_;
     std::map<std::uint32_t, double> variables_;
     std::set<VarBinding*> bound_;
