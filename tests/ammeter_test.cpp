@@ -161,6 +161,8 @@ TEST_F(Ammeter, MouseListHoldsTheSwitchBox) {
 
 TEST_F(Ammeter, InstallBindsTheGateBetweenElementsAndMouseAreas) {
     EXPECT_EQ(host.CalledSlots(), (std::vector<int>{25, 38, 32, 33}));
+    const void* gauge_size = reinterpret_cast<const void*>(host.calls()[2].args[2]);
+    EXPECT_EQ(raw::Words(gauge_size, 2), (std::vector<std::uint32_t>{224, 310})) << "the background's size";
     EXPECT_EQ(Word(gate(), 0x00), 171u);
     EXPECT_TRUE(module.image().Contains(gate()));
     host.ClearCalls();

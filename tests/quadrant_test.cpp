@@ -155,6 +155,8 @@ TEST_F(Quadrant, MouseListHoldsTwoGroupsOfLeverColumns) {
 
 TEST_F(Quadrant, InstallAndKillMakeExactlyTheFrameCalls) {
     EXPECT_EQ(host.CalledSlots(), (std::vector<int>{25, 32, 33}));
+    const void* gauge_size = reinterpret_cast<const void*>(host.calls()[1].args[2]);
+    EXPECT_EQ(raw::Words(gauge_size, 2), (std::vector<std::uint32_t>{180, 400})) << "the background's size";
     host.ClearCalls();
     host.Kill();
     EXPECT_EQ(host.CalledSlots(), (std::vector<int>{34, 31}));

@@ -1,0 +1,185 @@
+// Every bitmap as the host loads it from the built modules, through the loader's resource
+// facility on Windows and the resource section of a shared object on Linux: the stored format,
+// the palettes and where pure black (the see-through colour) may and may not appear.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bitmap_geometry.h"
+#include "host/bitmap.h"
+#include "host/module_library.h"
+#include "host/module_resources.h"
+#include "raw_words.h"
+
+using gauge_host::Bitmap;
+using gauge_host::ModuleLibrary;
+using gauge_host::ModuleResources;
+using raw::Word;
+
+namespace {
+
+enum class Surround {
+    Painted,  // a background: black only where nothing is painted
+    // A lever, needle, plate or switch: the black pixels are the surround, one area joined to
+    // the bitmap's border. A throttle knob touches the right and bottom edges, cutting off the
+    // corner between them, so pixels count as joined through the border around the bitmap.
+    Shape
+};
+
+struct BitmapSpec {
+    const char* module;
+    std::uint32_t id;
+    std::int32_t width, height, stride;
+    std::uint32_t resolution;
+    std::uint32_t resource_size;
+    std::set<int> black_entries;  // the pure-black palette entries
+    int surround_entry;           // the one of them the see-through pixels use
+    Surround surround;
+};
+
+const BitmapSpec kBitmaps[] = {
+    {"quadrant_gauge", 200, 180, 400, 180, 2834, 73064, {255}, 255, Surround::Painted},
+    {"quadrant_gauge", 300, 54, 44, 56, 2834, 3528, {0}, 0, Surround::Shape},
+    {"quadrant_gauge", 400, 73, 44, 76, 2834, 4408, {0}, 0, Surround::Shape},
+    {"quadrant_gauge", 500, 32, 30, 32, 2834, 2024, {0, 240, 241}, 0, Surround::Shape},
+    {"quadrant_gauge", 600, 37, 30, 40, 2834, 2264, {0}, 0, Surround::Shape},
+    {"quadrant_gauge", 700, 32, 30, 32, 2834, 2024, {0}, 0, Surround::Shape},
+    {"quadrant_gauge", 800, 59, 30, 60, 2834, 2864, {0}, 0, Surround::Shape},
+    {"ammeter_gauge", 200, 224, 310, 224, 2833, 70504, {0}, 0, Surround::Painted},
+    {"ammeter_gauge", 300, 104, 13, 104, 2833, 2416, {0}, 0, Surround::Shape},
+    {"ammeter_gauge", 400, 176, 79, 176, 2833, 14968, {0}, 0, Surround::Shape},
+    {"ammeter_gauge", 500, 17, 56, 20, 11810, 2184, {254}, 254, Surround::Shape},
+    {"ammeter_gauge", 503, 18, 56, 20, 11810, 2184, {254}, 254, Surround::Shape},
+};
+
+class BitmapResources : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        for (const char* name : {"quadrant_gauge", "ammeter_gauge"}) {
+            ModuleLibrary module(gauge_host::PathBesideProgram(gauge_host::ModuleFileName(name)));
+            ModuleResources resources(module);
+            for (const auto& resource : resources.all()) all_[name].push_back(resource);
+        }
+    }
+    static const gauge_host::Resource* Find(const std::string& module, std::uint32_t type, std::uint32_t id) {
+        for (const auto& resource : all_[module])
+            if (resource.type == type && resource.id == id && resource.language == 1033) return &resource;
+        return nullptr;
+    }
+    static std::map<std::string, std::vector<gauge_host::Resource>> all_;
+};
+std::map<std::string, std::vector<gauge_host::Resource>> BitmapResources::all_;
+
+TEST_F(BitmapResources, EachModuleCarriesExactlyItsBitmapsAndOneVersionBlock) {
+    const std::map<std::string, std::vector<std::uint32_t>> expected = {
+        {"quadrant_gauge", {200, 300, 400, 500, 600, 700, 800}},
+        {"ammeter_gauge", {200, 300, 400, 500, 503}},
+    };
+    const std::map<std::string, std::uint32_t> version_id = {{"quadrant_gauge", 1}, {"ammeter_gauge", 100}};
+    for (const auto& [module, ids] : expected) {
+        std::vector<std::uint32_t> bitmaps, versions;
+        for (const auto& resource : all_[module]) {
+            EXPECT_EQ(resource.language, 1033) << module << " resource " << resource.id;
+            if (resource.type == gauge_host::kBitmapResource) bitmaps.push_back(resource.id);
+            else if (resource.type == gauge_host::kVersionResource) versions.push_back(resource.id);
+            else ADD_FAILURE() << module << " carries a resource of type " << resource.type;
+        }
+        EXPECT_EQ(bitmaps, ids) << module;
+        EXPECT_EQ(versions, std::vector<std::uint32_t>{version_id.at(module)}) << module;
+    }
+}
+
+TEST_F(BitmapResources, InformationHeaderAndSizeFollowTheStorageFormat) {
+    for (const BitmapSpec& spec : kBitmaps) {
+        SCOPED_TRACE(std::string(spec.module) + " bitmap " + std::to_string(spec.id));
+        const auto* resource = Find(spec.module, gauge_host::kBitmapResource, spec.id);
+        ASSERT_NE(resource, nullptr);
+        const auto& bytes = resource->bytes;
+        ASSERT_EQ(bytes.size(), spec.resource_size);
+        ASSERT_EQ(spec.resource_size, 40u + 1024u + static_cast<std::uint32_t>(spec.stride * spec.height));
+        const std::uint8_t* header = bytes.data();
+        EXPECT_EQ(Word(header, 0), 40u);
+        EXPECT_EQ(raw::SignedWord(header, 4), spec.width);
+        EXPECT_EQ(raw::SignedWord(header, 8), spec.height) << "positive: rows stored bottom-up";
+        EXPECT_EQ(Word(header, 12), 1u | 8u << 16) << "one plane, 8 bits per pixel";
+        EXPECT_EQ(Word(header, 16), 0u) << "no compression";
+        EXPECT_EQ(Word(header, 20), static_cast<std::uint32_t>(spec.stride * spec.height));
+        EXPECT_EQ(Word(header, 24), spec.resolution);
+        EXPECT_EQ(Word(header, 28), spec.resolution);
+        EXPECT_EQ(Word(header, 32), 256u);
+        EXPECT_EQ(Word(header, 36), 256u);
+        for (int entry = 0; entry < 256; ++entry) EXPECT_EQ(bytes[40 + 4 * entry + 3], 0) << "palette entry " << entry;
+        for (std::int32_t row = 0; row < spec.height; ++row)
+            for (std::int32_t pad = spec.width; pad < spec.stride; ++pad)
+                EXPECT_EQ(bytes[1064 + row * spec.stride + pad], 0) << "row padding, row " << row;
+    }
+}
+
+TEST_F(BitmapResources, PureBlackSitsOnlyAtItsPaletteEntriesAndOnlyAroundTheShapes) {
+    for (const BitmapSpec& spec : kBitmaps) {
+        SCOPED_TRACE(std::string(spec.module) + " bitmap " + std::to_string(spec.id));
+        const Bitmap bitmap = DecodeOrFail(Find(spec.module, gauge_host::kBitmapResource, spec.id));
+        std::set<int> black_entries;
+        for (int entry = 0; entry < 256; ++entry)
+            if (bitmap.palette[entry].see_through()) black_entries.insert(entry);
+        EXPECT_EQ(black_entries, spec.black_entries);
+
+        std::set<int> black_entries_used;
+        for (std::uint8_t index : bitmap.indices)
+            if (bitmap.palette[index].see_through()) black_entries_used.insert(index);
+        EXPECT_EQ(black_entries_used, std::set<int>{spec.surround_entry});
+
+        if (spec.surround == Surround::Painted) continue;
+        EXPECT_TRUE(EveryBlackAreaTouchesBorder(bitmap)) << "a black pixel lies inside the shape";
+    }
+}
+
+// The measurement itself: a black pixel enclosed by the shape is caught, an open notch is not.
+TEST(BlackSurround, AnEnclosedBlackPixelIsCaught) {
+    Bitmap bitmap;
+    bitmap.width = bitmap.height = 5;
+    bitmap.palette = std::vector<gauge_host::Color>(256, gauge_host::Color{200, 40, 40});
+    bitmap.palette[0] = {0, 0, 0};
+    bitmap.indices = {0, 0, 0, 0, 0,
+                      0, 1, 1, 1, 0,
+                      0, 1, 0, 1, 0,
+                      0, 1, 1, 1, 0,
+                      0, 0, 0, 0, 0};
+    EXPECT_FALSE(EveryBlackAreaTouchesBorder(bitmap));
+    bitmap.indices[17] = 0;  // open the shape downwards
+    EXPECT_TRUE(EveryBlackAreaTouchesBorder(bitmap));
+}
+
+TEST_F(BitmapResources, NoTwoBitmapsShareAPalette) {
+    std::map<std::vector<std::uint8_t>, std::string> seen;
+    for (const BitmapSpec& spec : kBitmaps) {
+        const auto& bytes = Find(spec.module, gauge_host::kBitmapResource, spec.id)->bytes;
+        const std::vector<std::uint8_t> palette(bytes.begin() + 40, bytes.begin() + 1064);
+        const std::string name = std::string(spec.module) + " " + std::to_string(spec.id);
+        auto [it, fresh] = seen.emplace(palette, name);
+        EXPECT_TRUE(fresh) << name << " has the palette of " << it->second;
+    }
+}
+
+TEST_F(BitmapResources, TheSeeThroughRowsOfThePlateAndSwitchesAreBlack) {
+    struct Rows {
+        const char* module;
+        std::uint32_t id;
+        std::int32_t first, last;  // rows that are wholly pure black
+    };
+    const Rows rows[] = {
+        {"ammeter_gauge", 500, 33, 55}, {"ammeter_gauge", 503, 0, 17}, {"ammeter_gauge", 400, 0, 0},
+        {"quadrant_gauge", 200, 0, 2},
+    };
+    for (const Rows& band : rows) {
+        const Bitmap bitmap = DecodeOrFail(Find(band.module, gauge_host::kBitmapResource, band.id));
+        for (std::int32_t y = band.first; y <= band.last; ++y)
+            for (std::int32_t x = 0; x < bitmap.width; ++x)
+                ASSERT_TRUE(bitmap.At(x, y).see_through()) << band.module << " " << band.id << " at " << x << "," << y;
+    }
+}
+
+}  // namespace
