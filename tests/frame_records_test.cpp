@@ -8,6 +8,9 @@
 #include <string>
 
 #include "host/module_library.h"
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 #include "host/recording_host.h"
 #include "raw_words.h"
 
@@ -50,6 +53,23 @@ TEST_P(FixtureRecords, ModuleIsPlacedWhereTheTestAskedFor) {
     if (GetParam() != Placement::AwayFromPreferred) return;
     ASSERT_NE(module.avoided_base(), 0u);
     EXPECT_NE(module.image().begin, module.avoided_base()) << "the loader did not relocate the module";
+}
+
+DWORD WINAPI DoNothing(void*) { return 0; }
+
+// Starting and ending a thread sends the DLL thread attach and detach notifications; they change
+// nothing in the records.
+TEST_P(FixtureRecords, ThreadNotificationsLeaveTheRecordsAlone) {
+    const auto linkage = Words(&module.linkage(), 8);
+    const auto imports = Words(module.import_table(), 4);
+    const auto header_words = Words(header(), 22);
+    HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(Words(&module.linkage(), 8), linkage);
+    EXPECT_EQ(Words(module.import_table(), 4), imports);
+    EXPECT_EQ(Words(header(), 22), header_words);
 }
 #endif
 
