@@ -15,6 +15,7 @@
 #include "host/x87_control.h"
 #include "module_under_test.h"
 #include "raw_words.h"
+#include "record_expectations.h"
 #include "service_call_printer.h"
 
 using gauge_host::ModuleLibrary;
@@ -72,11 +73,7 @@ protected:
 };
 
 TEST_F(Ammeter, HeaderNamesTheGauge) {
-    EXPECT_EQ(Word(header(), 0x00), 610u);
-    EXPECT_STREQ(static_cast<const char*>(Pointer(header(), 0x04)), "Varn Ammeter");
-    EXPECT_EQ(Word(header(), 0x28), 0u);
-    EXPECT_EQ(Word(header(), 0x2C), 181u);
-    EXPECT_TRUE(Zero(header(), 0x30, 40));
+    ExpectGaugeHeader(header(), "Varn Ammeter");
     EXPECT_EQ(Word(&module.linkage(), 0x18), AddressOf(header()));
 }
 
@@ -133,30 +130,11 @@ TEST_F(Ammeter, ElementChainIsBackgroundNeedlePlateSwitch) {
 }
 
 TEST_F(Ammeter, MouseListHoldsTheSwitchBox) {
-    struct Record {
-        std::uint32_t kind;
-        std::int32_t x, y, width, height, code;
-        std::uint32_t mask;
-    };
-    const Record list[] = {
+    const ExpectedMouseArea list[] = {
         {1, 0, 0, 0, 0, -1, 0},  {1, 103, 244, 18, 56, -1, 0}, {2, 0, 0, 18, 56, 5, 0x20000000},
         {3, 0, 0, 0, 0, -1, 0},  {3, 0, 0, 0, 0, -1, 0},       {0, 0, 0, 0, 0, -1, 0},
     };
-    const auto& installed = host.mouse_list_as_installed();
-    ASSERT_EQ(installed.size(), 44 * std::size(list));
-    for (std::size_t i = 0; i < std::size(list); ++i) {
-        SCOPED_TRACE("mouse record " + std::to_string(i));
-        const auto* record = installed.data() + 44 * i;
-        EXPECT_EQ(Word(record, 0x00), list[i].kind);
-        EXPECT_EQ(SignedWord(record, 0x04), list[i].x);
-        EXPECT_EQ(SignedWord(record, 0x08), list[i].y);
-        EXPECT_EQ(SignedWord(record, 0x0C), list[i].width);
-        EXPECT_EQ(SignedWord(record, 0x10), list[i].height);
-        EXPECT_EQ(SignedWord(record, 0x14), list[i].code);
-        EXPECT_EQ(Word(record, 0x1C), list[i].mask);
-        EXPECT_EQ(Word(record, 0x24) != 0, list[i].kind == 2);
-        EXPECT_TRUE(Zero(record, 0x18, 4) && Zero(record, 0x20, 4) && Zero(record, 0x28, 4));
-    }
+    ExpectMouseList(host.mouse_list_as_installed(), list, module.image());
 }
 
 TEST_F(Ammeter, InstallBindsTheGateBetweenElementsAndMouseAreas) {

@@ -13,6 +13,7 @@
 #endif
 #include "host/recording_host.h"
 #include "raw_words.h"
+#include "record_expectations.h"
 
 using gauge_host::ModuleLibrary;
 using gauge_host::Placement;
@@ -91,17 +92,14 @@ TEST_P(FixtureRecords, LinkageAndImportTableReadAsWords) {
 
 TEST_P(FixtureRecords, GaugeHeaderReadsAsWords) {
     const void* gauge = header();
-    EXPECT_EQ(Word(gauge, 0x00), 610u);
-    EXPECT_STREQ(static_cast<const char*>(InImage(gauge, 0x04)), "Fixture Gauge");
+    ExpectGaugeHeader(gauge, "Fixture Gauge");
+    InImage(gauge, 0x04);
     const void* root_variable = InImage(gauge, 0x08);
     EXPECT_EQ(InImage(root_variable, 0), Root());
     for (std::size_t routine = 0x0C; routine <= 0x24; routine += 4) InImage(gauge, routine);
     std::set<std::uint32_t> routines;
     for (std::size_t routine = 0x0C; routine <= 0x24; routine += 4) routines.insert(Word(gauge, routine));
     EXPECT_EQ(routines.size(), 7u) << "seven distinct routines";
-    EXPECT_EQ(Word(gauge, 0x28), 0u);
-    EXPECT_EQ(Word(gauge, 0x2C), 181u);
-    EXPECT_TRUE(Zero(gauge, 0x30, 40));
 }
 
 TEST_P(FixtureRecords, ElementChainReadsAtItsOffsets) {
@@ -188,44 +186,15 @@ TEST_P(FixtureRecords, ElementKindsCarryTheirOwnFields) {
 }
 
 TEST_P(FixtureRecords, MouseListReadsAtItsOffsets) {
+    const ExpectedMouseArea list[] = {
+        {1, 0, 0, 0, 0, -1, 0},       {1, 10, 20, 60, 40, -1, 0}, {2, 0, 0, 30, 40, 5, 0x00800000},
+        {1, 30, 0, 30, 40, -1, 0},    {2, 0, 0, 30, 40, 5, 0x00800000}, {3, 0, 0, 0, 0, -1, 0},
+        {3, 0, 0, 0, 0, -1, 0},       {3, 0, 0, 0, 0, -1, 0},     {0, 0, 0, 0, 0, -1, 0},
+    };
     // The list is reached only through the install routine: read it as InstallMouseAreas got it.
-    struct Expected {
-        std::uint32_t kind;
-        std::int32_t x, y, width, height, code;
-        std::uint32_t mask;
-        bool handler;
-    };
-    const Expected list[] = {
-        {1, 0, 0, 0, 0, -1, 0, false},   {1, 10, 20, 60, 40, -1, 0, false},
-        {2, 0, 0, 30, 40, 5, 0x00800000, true}, {1, 30, 0, 30, 40, -1, 0, false},
-        {2, 0, 0, 30, 40, 5, 0x00800000, true}, {3, 0, 0, 0, 0, -1, 0, false},
-        {3, 0, 0, 0, 0, -1, 0, false},   {3, 0, 0, 0, 0, -1, 0, false},
-        {0, 0, 0, 0, 0, -1, 0, false},
-    };
-    std::vector<std::uint8_t> installed;
-    {
-        gauge_host::RecordingHost host(module);
-        host.Install();
-        installed = host.mouse_list_as_installed();
-    }
-    ASSERT_EQ(installed.size(), 44 * std::size(list));
-    const void* rects = installed.data();
-    for (std::size_t i = 0; i < std::size(list); ++i) {
-        SCOPED_TRACE("mouse record " + std::to_string(i));
-        const auto* record = static_cast<const std::uint8_t*>(rects) + 44 * i;
-        EXPECT_EQ(Word(record, 0x00), list[i].kind);
-        EXPECT_EQ(SignedWord(record, 0x04), list[i].x);
-        EXPECT_EQ(SignedWord(record, 0x08), list[i].y);
-        EXPECT_EQ(SignedWord(record, 0x0C), list[i].width);
-        EXPECT_EQ(SignedWord(record, 0x10), list[i].height);
-        EXPECT_EQ(SignedWord(record, 0x14), list[i].code);
-        EXPECT_TRUE(Zero(record, 0x18, 4));
-        EXPECT_EQ(Word(record, 0x1C), list[i].mask);
-        EXPECT_TRUE(Zero(record, 0x20, 4));
-        if (list[i].handler) InImage(record, 0x24);
-        else EXPECT_EQ(Word(record, 0x24), 0u);
-        EXPECT_TRUE(Zero(record, 0x28, 4));
-    }
+    gauge_host::RecordingHost host(module);
+    host.Install();
+    ExpectMouseList(host.mouse_list_as_installed(), list, module.image());
 }
 
 INSTANTIATE_TEST_SUITE_P(Load, FixtureRecords, testing::Values(Placement::Preferred, Placement::AwayFromPreferred),

@@ -12,6 +12,7 @@
 #include "host/x87_control.h"
 #include "module_under_test.h"
 #include "raw_words.h"
+#include "record_expectations.h"
 #include "service_call_printer.h"
 
 using gauge_host::ModuleLibrary;
@@ -71,11 +72,7 @@ protected:
 };
 
 TEST_F(Quadrant, HeaderNamesTheGauge) {
-    EXPECT_EQ(Word(header(), 0x00), 610u);
-    EXPECT_STREQ(static_cast<const char*>(Pointer(header(), 0x04)), "Varn Throttle Quadrant");
-    EXPECT_EQ(Word(header(), 0x28), 0u);
-    EXPECT_EQ(Word(header(), 0x2C), 181u);
-    EXPECT_TRUE(Zero(header(), 0x30, 40));
+    ExpectGaugeHeader(header(), "Varn Throttle Quadrant");
     EXPECT_EQ(Word(&module.linkage(), 0x18), raw::AddressOf(header()));
 }
 
@@ -124,33 +121,15 @@ TEST_F(Quadrant, LeversHangInAChainOverTheBackground) {
 }
 
 TEST_F(Quadrant, MouseListHoldsTwoGroupsOfLeverColumns) {
-    struct Record {
-        std::uint32_t kind;
-        std::int32_t x, y, width, height;
-        bool lever;
+    constexpr std::uint32_t kLever = 0x00800000;
+    const ExpectedMouseArea list[] = {
+        {1, 0, 0, 0, 0, -1, 0},            {1, 22, 0, 100, 114, -1, 0},      {2, 0, 0, 50, 114, 5, kLever},
+        {2, 50, 0, 50, 114, 5, kLever},    {3, 0, 0, 0, 0, -1, 0},           {1, 20, 238, 154, 162, -1, 0},
+        {2, 0, 0, 32, 162, 5, kLever},     {2, 32, 0, 32, 162, 5, kLever},   {2, 64, 0, 45, 162, 5, kLever},
+        {2, 109, 0, 45, 162, 5, kLever},   {3, 0, 0, 0, 0, -1, 0},           {3, 0, 0, 0, 0, -1, 0},
+        {0, 0, 0, 0, 0, -1, 0},
     };
-    const Record list[] = {
-        {1, 0, 0, 0, 0, false},     {1, 22, 0, 100, 114, false},  {2, 0, 0, 50, 114, true},
-        {2, 50, 0, 50, 114, true},  {3, 0, 0, 0, 0, false},       {1, 20, 238, 154, 162, false},
-        {2, 0, 0, 32, 162, true},   {2, 32, 0, 32, 162, true},    {2, 64, 0, 45, 162, true},
-        {2, 109, 0, 45, 162, true}, {3, 0, 0, 0, 0, false},       {3, 0, 0, 0, 0, false},
-        {0, 0, 0, 0, 0, false},
-    };
-    const auto& installed = host.mouse_list_as_installed();
-    ASSERT_EQ(installed.size(), 44 * std::size(list));
-    for (std::size_t i = 0; i < std::size(list); ++i) {
-        SCOPED_TRACE("mouse record " + std::to_string(i));
-        const auto* record = installed.data() + 44 * i;
-        EXPECT_EQ(Word(record, 0x00), list[i].kind);
-        EXPECT_EQ(SignedWord(record, 0x04), list[i].x);
-        EXPECT_EQ(SignedWord(record, 0x08), list[i].y);
-        EXPECT_EQ(SignedWord(record, 0x0C), list[i].width);
-        EXPECT_EQ(SignedWord(record, 0x10), list[i].height);
-        EXPECT_EQ(SignedWord(record, 0x14), list[i].lever ? 5 : -1);
-        EXPECT_EQ(Word(record, 0x1C), list[i].lever ? 0x00800000u : 0u);
-        EXPECT_EQ(Word(record, 0x24) != 0, list[i].lever);
-        EXPECT_TRUE(Zero(record, 0x18, 4) && Zero(record, 0x20, 4) && Zero(record, 0x28, 4));
-    }
+    ExpectMouseList(host.mouse_list_as_installed(), list, module.image());
 }
 
 TEST_F(Quadrant, InstallAndKillMakeExactlyTheFrameCalls) {
