@@ -227,15 +227,21 @@ void RecordingHost::OnInstallElements(ElementBase* root) {
 void RecordingHost::OnInstallMouseAreas(MouseArea* rects, std::uint8_t* gauge_size) {
     if (gauge_size != reinterpret_cast<std::uint8_t*>(&image_record_.width))
         contract_breaks_.push_back("InstallMouseAreas was not given the address 4 bytes into the image record");
+    // The list lies in the module's data; a list without its end record is a broken contract,
+    // not a reason for the host to read past the module.
+    const ModuleImage image = module_.image();
     MouseArea* end = rects;
-    while (end->kind != kEndOfList) ++end;
+    while (image.Contains(end + 1) && end->kind != kEndOfList) ++end;
+    if (end->kind != kEndOfList) {
+        contract_breaks_.push_back("the mouse list has no end-of-list record inside the module");
+        return;
+    }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(rects);
     mouse_list_as_installed_.assign(bytes, reinterpret_cast<const std::uint8_t*>(end + 1));
-    for (MouseArea* area = rects; ; ++area) {
+    for (MouseArea* area = rects; area <= end; ++area) {
         FILL_HOST_OWNED(area->host_word_1);
         FILL_HOST_OWNED(area->host_word_2);
         FILL_HOST_OWNED(area->host_word_3);
-        if (area->kind == kEndOfList) break;
     }
 }
 
