@@ -1,0 +1,27 @@
+// Drawing an installed gauge as the host does: the element tree from the root outwards, each
+// element placed from the host's variables and the module's callbacks at the moment of drawing.
+#pragma once
+
+#include <cstdint>
+
+#include "host/recording_host.h"
+#include "tools/preview/canvas.h"
+#include "tools/preview/gauge_pictures.h"
+
+namespace gauge_preview {
+
+// Where a slider's bitmap is shifted to by one variable: value x scale pixels, rounded to the
+// nearest pixel with halves away from zero (std::lround), so a lever at 16383 on a scale of
+// -117/16384 (116.99 pixels) rises by 117, and the same value of either sign moves as far.
+std::int32_t SliderShift(double value, double scale);
+
+// The picture an icon's callback result chooses: the nearest whole number, limited to the icon's
+// pictures (a result outside them, or not a number, shows the nearest end or the first).
+std::uint32_t IconPictureIndex(double callback_result, std::uint32_t picture_count);
+
+// Draws the gauge installed in `host` on a canvas the size of its background bitmap, with the
+// backdrop colour wherever every element is see-through. Throws std::runtime_error where the tree
+// cannot be walked or an element names a bitmap the module lacks.
+Canvas DrawGauge(gauge_host::RecordingHost& host, const GaugePictures& pictures);
+
+}  // namespace gauge_preview

@@ -1,0 +1,14 @@
+// Writing the preview's pictures as PNG files, through libpng.
+#pragma once
+
+#include <string>
+
+#include "tools/preview/canvas.h"
+
+namespace gauge_preview {
+
+// An 8-bit RGB PNG of the canvas; throws std::runtime_error naming the file where it cannot be
+// written.
+void WritePng(const Canvas& canvas, const std::string& path);
+
+}  // namespace gauge_preview
