@@ -1,0 +1,92 @@
+// What the preview's suites share: the built modules and the tool beside the test program,
+// running the tool, reading its PNG back, and composing the picture a host should draw from the
+// module's own bitmaps placed by hand.
+#pragma once
+
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/bitmap.h"
+#include "host/module_library.h"
+#include "tools/preview/canvas.h"
+
+namespace preview_test {
+
+using gauge_host::Bitmap;
+using gauge_host::Color;
+using gauge_preview::Canvas;
+
+inline std::string BuiltModule(const std::string& name) {
+    return gauge_host::PathBesideProgram(gauge_host::ModuleFileName(name));
+}
+
+inline std::string TemporaryPath(const std::string& file_name) {
+    return gauge_host::PathBesideProgram("preview_test_" + file_name);
+}
+
+struct ToolRun {
+    int exit_code;
+    std::string output;  // standard output and standard error together
+};
+
+// Runs gauge_preview, which the build puts beside the test program, with these arguments.
+inline ToolRun RunPreviewTool(const std::vector<std::string>& arguments) {
+    std::string command = "'" + gauge_host::PathBesideProgram("gauge_preview") + "'";
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    command += " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) throw std::runtime_error("cannot run " + command);
+    ToolRun run{0, ""};
+    char buffer[4096];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, read);
+    const int status = pclose(pipe);
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+// The PNG as RGB pixels, through libpng's simplified reading interface.
+inline Canvas ReadPng(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) throw std::runtime_error(path + ": not a readable PNG");
+    image.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) throw std::runtime_error(path + ": bad PNG");
+    Canvas canvas(static_cast<std::int32_t>(image.width), static_cast<std::int32_t>(image.height));
+    for (std::int32_t y = 0; y < canvas.height(); ++y)
+        for (std::int32_t x = 0; x < canvas.width(); ++x) {
+            const png_byte* rgb = pixels.data() + 3 * (static_cast<std::size_t>(y) * canvas.width() + x);
+            canvas.Put(x, y, {rgb[0], rgb[1], rgb[2]});
+        }
+    return canvas;
+}
+
+// The bitmap's pixels that are not pure black, copied with its top-left pixel at (x, y): what a
+// host must show of an unturned picture.
+inline void Overlay(Canvas& canvas, const Bitmap& picture, std::int32_t x, std::int32_t y) {
+    for (std::int32_t row = 0; row < picture.height; ++row)
+        for (std::int32_t column = 0; column < picture.width; ++column)
+            if (!picture.At(column, row).see_through()) canvas.Put(x + column, y + row, picture.At(column, row));
+}
+
+// The background alone, on the preview's backdrop, which shows through its pure black.
+inline Canvas BackgroundAlone(const Bitmap& background) {
+    Canvas canvas(background.width, background.height);
+    Overlay(canvas, background, 0, 0);
+    return canvas;
+}
+
+// The pixels where two canvases of one size differ.
+inline int DifferingPixels(const Canvas& drawn, const Canvas& expected) {
+    int count = 0;
+    for (std::int32_t y = 0; y < drawn.height(); ++y)
+        for (std::int32_t x = 0; x < drawn.width(); ++x) count += drawn.At(x, y) == expected.At(x, y) ? 0 : 1;
+    return count;
+}
+
+}  // namespace preview_test

@@ -1,0 +1,88 @@
+// `gauge_preview render` end to end: pointing into a lever's column makes the module send the
+// lever's event, and --link applies it to the lever's variable as the simulator would, so the
+// next frame shows the lever moved.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/module_resources.h"
+#include "preview_test_support.h"
+#include "tools/preview/gauge_pictures.h"
+#include "tools/preview/preview_session.h"
+
+namespace {
+
+using namespace preview_test;
+
+constexpr std::uint32_t kLeftThrottleEvent = 0x1011C, kLeftThrottleVar = 128;
+constexpr PixelPos kLeftThrottleAtSetting0{75, 355};
+
+// The quadrant drawn with every lever at 0 but the left throttle, lifted by `rise`.
+Canvas QuadrantWithLeftThrottleRisen(int rise) {
+    gauge_host::ModuleLibrary module(BuiltModule("quadrant_gauge"));
+    const gauge_preview::GaugePictures pictures{gauge_host::ModuleResources(module)};
+    Canvas canvas = BackgroundAlone(*pictures.Find(200));
+    const struct { std::uint32_t bitmap; PixelPos at; } kChain[] = {
+        {400, {100, 355}}, {300, {75, 355}}, {600, {48, 366}}, {500, {21, 366}}, {800, {57, 81}}, {700, {32, 81}}};
+    for (const auto& lever : kChain)
+        Overlay(canvas, *pictures.Find(lever.bitmap), lever.at.x,
+                lever.at.y - (lever.at.x == kLeftThrottleAtSetting0.x ? rise : 0));
+    return canvas;
+}
+
+TEST(RenderCommand, LinkedLeverEventSetsTheVariableTheHandlerComputed) {
+    gauge_preview::PreviewSession session(BuiltModule("quadrant_gauge"));
+    session.Link({kLeftThrottleEvent, kLeftThrottleVar});
+    // Background (100, 278) is y = 40 in the left throttle's column, which starts at row 238:
+    // (120 - 40) x 16383 / 120 = 10922.
+    ASSERT_TRUE(session.PointAt(100, 278));
+    EXPECT_EQ(session.Variable(kLeftThrottleVar), 10922);
+    // The right throttle's column sends another event, which no link carries to variable 128.
+    ASSERT_TRUE(session.PointAt(150, 238));
+    EXPECT_EQ(session.Variable(kLeftThrottleVar), 10922);
+}
+
+TEST(RenderCommand, PointsInOrderAndSettingsMoveTheLeftThrottleInTheRenderedFrame) {
+    const std::string link = "0x1011C=128";
+    const struct {
+        const char* what;
+        std::vector<std::string> options;
+        int rise;  // the setting x 117/16384, rounded to the nearest pixel
+    } kCases[] = {
+        {"y 40: 10922 lifts it 77.99 pixels", {"--point", "100,278", "--link", link}, 78},
+        {"y 0: 16383 lifts it 116.99 pixels", {"--point", "100,238", "--link", "65820=128"}, 117},
+        {"y 40, then y 120: the last point wins", {"--point", "100,278", "--point", "100,358", "--link", link}, 0},
+        {"without the link the event moves nothing", {"--point", "100,278"}, 0},
+        {"a set variable, no point", {"--set", "128=10922"}, 78},
+    };
+    const std::string out = TemporaryPath("render_link.png");
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.what);
+        std::vector<std::string> arguments{"render", BuiltModule("quadrant_gauge")};
+        arguments.insert(arguments.end(), test.options.begin(), test.options.end());
+        arguments.insert(arguments.end(), {"--out", out});
+        const ToolRun run = RunPreviewTool(arguments);
+        ASSERT_EQ(run.exit_code, 0) << run.output;
+        EXPECT_EQ(DifferingPixels(ReadPng(out), QuadrantWithLeftThrottleRisen(test.rise)), 0);
+    }
+}
+
+TEST(RenderCommand, ANonModuleOrABadCommandLineFailsWithOneMessage) {
+    const struct {
+        std::vector<std::string> arguments;
+        int exit_code;
+        const char* message;
+    } kCases[] = {
+        {{"render", BuiltModule("quadrant_gauge")}, 2, "render needs --out FILE.png"},
+        {{"render", BuiltModule("quadrant_gauge"), "--point", "100", "--out", "x.png"}, 2, "--point: \"100\" has no ','"},
+        {{"render", BuiltModule("no_such_gauge"), "--out", "x.png"}, 1, "cannot be loaded as a library"},
+    };
+    for (const auto& test : kCases) {
+        const ToolRun run = RunPreviewTool(test.arguments);
+        EXPECT_EQ(run.exit_code, test.exit_code) << run.output;
+        EXPECT_NE(run.output.find(test.message), std::string::npos) << run.output;
+    }
+}
+
+}  // namespace
