@@ -29,7 +29,7 @@ enum class Surround {
     Shape
 };
 
-struct BitmapSpec {
+struct ExpectedBitmap {
     const char* module;
     std::uint32_t id;
     std::int32_t width, height, stride;
@@ -40,7 +40,7 @@ struct BitmapSpec {
     Surround surround;
 };
 
-const BitmapSpec kBitmaps[] = {
+const ExpectedBitmap kBitmaps[] = {
     {"quadrant_gauge", 200, 180, 400, 180, 2834, 73064, {255}, 255, Surround::Painted},
     {"quadrant_gauge", 300, 54, 44, 56, 2834, 3528, {0}, 0, Surround::Shape},
     {"quadrant_gauge", 400, 73, 44, 76, 2834, 4408, {0}, 0, Surround::Shape},
@@ -93,46 +93,46 @@ TEST_F(BitmapResources, EachModuleCarriesExactlyItsBitmapsAndOneVersionBlock) {
 }
 
 TEST_F(BitmapResources, InformationHeaderAndSizeFollowTheStorageFormat) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        SCOPED_TRACE(std::string(spec.module) + " bitmap " + std::to_string(spec.id));
-        const auto* resource = Find(spec.module, gauge_host::kBitmapResource, spec.id);
+    for (const ExpectedBitmap& expected : kBitmaps) {
+        SCOPED_TRACE(std::string(expected.module) + " bitmap " + std::to_string(expected.id));
+        const auto* resource = Find(expected.module, gauge_host::kBitmapResource, expected.id);
         ASSERT_NE(resource, nullptr);
         const auto& bytes = resource->bytes;
-        ASSERT_EQ(bytes.size(), spec.resource_size);
-        ASSERT_EQ(spec.resource_size, 40u + 1024u + static_cast<std::uint32_t>(spec.stride * spec.height));
+        ASSERT_EQ(bytes.size(), expected.resource_size);
+        ASSERT_EQ(expected.resource_size, 40u + 1024u + static_cast<std::uint32_t>(expected.stride * expected.height));
         const std::uint8_t* header = bytes.data();
         EXPECT_EQ(Word(header, 0), 40u);
-        EXPECT_EQ(raw::SignedWord(header, 4), spec.width);
-        EXPECT_EQ(raw::SignedWord(header, 8), spec.height) << "positive: rows stored bottom-up";
+        EXPECT_EQ(raw::SignedWord(header, 4), expected.width);
+        EXPECT_EQ(raw::SignedWord(header, 8), expected.height) << "positive: rows stored bottom-up";
         EXPECT_EQ(Word(header, 12), 1u | 8u << 16) << "one plane, 8 bits per pixel";
         EXPECT_EQ(Word(header, 16), 0u) << "no compression";
-        EXPECT_EQ(Word(header, 20), static_cast<std::uint32_t>(spec.stride * spec.height));
-        EXPECT_EQ(Word(header, 24), spec.resolution);
-        EXPECT_EQ(Word(header, 28), spec.resolution);
+        EXPECT_EQ(Word(header, 20), static_cast<std::uint32_t>(expected.stride * expected.height));
+        EXPECT_EQ(Word(header, 24), expected.resolution);
+        EXPECT_EQ(Word(header, 28), expected.resolution);
         EXPECT_EQ(Word(header, 32), 256u);
         EXPECT_EQ(Word(header, 36), 256u);
         for (int entry = 0; entry < 256; ++entry) EXPECT_EQ(bytes[40 + 4 * entry + 3], 0) << "palette entry " << entry;
-        for (std::int32_t row = 0; row < spec.height; ++row)
-            for (std::int32_t pad = spec.width; pad < spec.stride; ++pad)
-                EXPECT_EQ(bytes[1064 + row * spec.stride + pad], 0) << "row padding, row " << row;
+        for (std::int32_t row = 0; row < expected.height; ++row)
+            for (std::int32_t pad = expected.width; pad < expected.stride; ++pad)
+                EXPECT_EQ(bytes[1064 + row * expected.stride + pad], 0) << "row padding, row " << row;
     }
 }
 
 TEST_F(BitmapResources, PureBlackSitsOnlyAtItsPaletteEntriesAndOnlyAroundTheShapes) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        SCOPED_TRACE(std::string(spec.module) + " bitmap " + std::to_string(spec.id));
-        const Bitmap bitmap = DecodeOrFail(Find(spec.module, gauge_host::kBitmapResource, spec.id));
+    for (const ExpectedBitmap& expected : kBitmaps) {
+        SCOPED_TRACE(std::string(expected.module) + " bitmap " + std::to_string(expected.id));
+        const Bitmap bitmap = DecodeOrFail(Find(expected.module, gauge_host::kBitmapResource, expected.id));
         std::set<int> black_entries;
         for (int entry = 0; entry < 256; ++entry)
             if (bitmap.palette[entry].see_through()) black_entries.insert(entry);
-        EXPECT_EQ(black_entries, spec.black_entries);
+        EXPECT_EQ(black_entries, expected.black_entries);
 
         std::set<int> black_entries_used;
         for (std::uint8_t index : bitmap.indices)
             if (bitmap.palette[index].see_through()) black_entries_used.insert(index);
-        EXPECT_EQ(black_entries_used, std::set<int>{spec.surround_entry});
+        EXPECT_EQ(black_entries_used, std::set<int>{expected.surround_entry});
 
-        if (spec.surround == Surround::Painted) continue;
+        if (expected.surround == Surround::Painted) continue;
         EXPECT_TRUE(EveryBlackAreaTouchesBorder(bitmap)) << "a black pixel lies inside the shape";
     }
 }
@@ -155,10 +155,10 @@ TEST(BlackSurround, AnEnclosedBlackPixelIsCaught) {
 
 TEST_F(BitmapResources, NoTwoBitmapsShareAPalette) {
     std::map<std::vector<std::uint8_t>, std::string> seen;
-    for (const BitmapSpec& spec : kBitmaps) {
-        const auto& bytes = Find(spec.module, gauge_host::kBitmapResource, spec.id)->bytes;
+    for (const ExpectedBitmap& expected : kBitmaps) {
+        const auto& bytes = Find(expected.module, gauge_host::kBitmapResource, expected.id)->bytes;
         const std::vector<std::uint8_t> palette(bytes.begin() + 40, bytes.begin() + 1064);
-        const std::string name = std::string(spec.module) + " " + std::to_string(spec.id);
+        const std::string name = std::string(expected.module) + " " + std::to_string(expected.id);
         auto [it, fresh] = seen.emplace(palette, name);
         EXPECT_TRUE(fresh) << name << " has the palette of " << it->second;
     }
