@@ -31,48 +31,6 @@ const Resource* ModuleResources::Find(std::uint32_t type, std::uint32_t id, std:
     return nullptr;
 }
 
-std::vector<Resource> ParseCompiledResources(const std::vector<std::uint8_t>& file, bool& has_named_resources) {
-    // Each entry: data size, header size, type and name (each 0xFFFF and a 16-bit number, or a
-    // UTF-16 string), aligned to 4, data version, memory flags, language, version,
-    // characteristics; then the data, aligned to 4. The first entry of a file is empty.
-    auto word16 = [&](std::size_t at) { return static_cast<std::uint16_t>(file[at] | file[at + 1] << 8); };
-    auto word32 = [&](std::size_t at) { return static_cast<std::uint32_t>(word16(at) | word16(at + 2) << 16); };
-    std::vector<Resource> resources;
-    std::size_t at = 0;
-    while (at + 8 <= file.size()) {
-        const std::uint32_t data_size = word32(at);
-        const std::uint32_t header_size = word32(at + 4);
-        if (header_size < 32 || at + header_size + data_size > file.size())
-            throw ModuleLoadError("the module's resource section is damaged");
-        std::size_t field = at + 8;
-        bool numbered = true;
-        std::uint32_t numbers[2] = {};
-        const std::size_t header_end = at + header_size;
-        for (std::uint32_t& number : numbers) {
-            if (field + 4 > header_end) throw ModuleLoadError("the module's resource section is damaged");
-            if (word16(field) == 0xFFFF) {
-                number = word16(field + 2);
-                field += 4;
-            } else {
-                numbered = false;
-                while (field + 2 <= header_end && word16(field) != 0) field += 2;
-                field += 2;
-            }
-        }
-        field = (field + 3) & ~std::size_t{3};
-        if (field + 16 > header_end) throw ModuleLoadError("the module's resource section is damaged");
-        const std::uint16_t language = word16(field + 6);
-        const std::size_t data = at + header_size;
-        if (!numbered) has_named_resources = true;
-        else if (numbers[0] != 0)
-            resources.push_back({numbers[0], numbers[1], language,
-                                 std::vector<std::uint8_t>(file.begin() + data, file.begin() + data + data_size)});
-        at = (data + data_size + 3) & ~std::size_t{3};
-    }
-    SortResources(resources);
-    return resources;
-}
-
 #if defined(_WIN32)
 
 namespace {
@@ -122,6 +80,53 @@ ModuleResources::ModuleResources(const ModuleLibrary& module) {
 }
 
 #else
+
+namespace {
+
+// Reads the entries of a compiled resource file (the resource compiler's .res format).
+std::vector<Resource> ParseCompiledResources(const std::vector<std::uint8_t>& file, bool& has_named_resources) {
+    // Each entry: data size, header size, type and name (each 0xFFFF and a 16-bit number, or a
+    // UTF-16 string), aligned to 4, data version, memory flags, language, version,
+    // characteristics; then the data, aligned to 4. The first entry of a file is empty.
+    auto word16 = [&](std::size_t at) { return static_cast<std::uint16_t>(file[at] | file[at + 1] << 8); };
+    auto word32 = [&](std::size_t at) { return static_cast<std::uint32_t>(word16(at) | word16(at + 2) << 16); };
+    std::vector<Resource> resources;
+    std::size_t at = 0;
+    while (at + 8 <= file.size()) {
+        const std::uint32_t data_size = word32(at);
+        const std::uint32_t header_size = word32(at + 4);
+        if (header_size < 32 || at + header_size + data_size > file.size())
+            throw ModuleLoadError("the module's resource section is damaged");
+        std::size_t field = at + 8;
+        bool numbered = true;
+        std::uint32_t numbers[2] = {};
+        const std::size_t header_end = at + header_size;
+        for (std::uint32_t& number : numbers) {
+            if (field + 4 > header_end) throw ModuleLoadError("the module's resource section is damaged");
+            if (word16(field) == 0xFFFF) {
+                number = word16(field + 2);
+                field += 4;
+            } else {
+                numbered = false;
+                while (field + 2 <= header_end && word16(field) != 0) field += 2;
+                field += 2;
+            }
+        }
+        field = (field + 3) & ~std::size_t{3};
+        if (field + 16 > header_end) throw ModuleLoadError("the module's resource section is damaged");
+        const std::uint16_t language = word16(field + 6);
+        const std::size_t data = at + header_size;
+        if (!numbered) has_named_resources = true;
+        else if (numbers[0] != 0)
+            resources.push_back({numbers[0], numbers[1], language,
+                                 std::vector<std::uint8_t>(file.begin() + data, file.begin() + data + data_size)});
+        at = (data + data_size + 3) & ~std::size_t{3};
+    }
+    SortResources(resources);
+    return resources;
+}
+
+}  // namespace
 
 ModuleResources::ModuleResources(const ModuleLibrary& module) {
     std::vector<std::uint8_t> section;

@@ -43,7 +43,4 @@ private:
     bool has_named_resources_ = false;
 };
 
-// Reads the entries of a compiled resource file (the resource compiler's .res format).
-std::vector<Resource> ParseCompiledResources(const std::vector<std::uint8_t>& file, bool& has_named_resources);
-
 }  // namespace gauge_host

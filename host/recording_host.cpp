@@ -141,8 +141,6 @@ RecordingHost& RecordingHost::Active() { return *active_host; }
 
 void RecordingHost::UseServiceTable(int table) { module_.import_table()[0].services = &service_tables[table]; }
 
-PanelServices* RecordingHost::service_table(int table) const { return &service_tables[table]; }
-
 double RecordingHost::Variable(std::uint32_t var_id) const {
     auto found = variables_.find(var_id);
     return found == variables_.end() ? 0.0 : found->second;

@@ -69,7 +69,6 @@ public:
 
     // Writes the address of service table `table` into the module's ImportTable.
     void UseServiceTable(int table);
-    PanelServices* service_table(int table) const;
 
     // Host variables, by number; unset variables read 0.
     void SetVariable(std::uint32_t var_id, double value) { variables_[var_id] = value; }
