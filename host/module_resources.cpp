@@ -95,7 +95,8 @@ std::vector<Resource> ParseCompiledResources(const std::vector<std::uint8_t>& fi
     while (at + 8 <= file.size()) {
         const std::uint32_t data_size = word32(at);
         const std::uint32_t header_size = word32(at + 4);
-        if (header_size < 32 || at + header_size + data_size > file.size())
+        const std::size_t left = file.size() - at;
+        if (header_size < 32 || header_size > left || data_size > left - header_size)
             throw ModuleLoadError("the module's resource section is damaged");
         std::size_t field = at + 8;
         bool numbered = true;

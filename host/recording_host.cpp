@@ -228,9 +228,12 @@ void RecordingHost::OnInstallMouseAreas(MouseArea* rects, std::uint8_t* gauge_si
     // The list lies in the module's data; a list without its end record is a broken contract,
     // not a reason for the host to read past the module.
     const ModuleImage image = module_.image();
+    auto inside = [&](MouseArea* area) {
+        return image.Contains(area) && image.Contains(reinterpret_cast<std::uint8_t*>(area + 1) - 1);
+    };
     MouseArea* end = rects;
-    while (image.Contains(end + 1) && end->kind != kEndOfList) ++end;
-    if (end->kind != kEndOfList) {
+    while (inside(end) && end->kind != kEndOfList) ++end;
+    if (!inside(end)) {
         contract_breaks_.push_back("the mouse list has no end-of-list record inside the module");
         return;
     }

@@ -32,7 +32,12 @@ class SharedObject(unittest.TestCase):
             if symbol["st_shndx"] != "SHN_UNDEF" and symbol.name and symbol["st_info"]["bind"] != "STB_LOCAL":
                 exported[symbol.name] = symbol
         self.assertEqual(set(exported), EXPORTS)
+        # Sections written only by the loader (RELRO) turn read-only once it is done with them.
+        read_only_after_load = [(segment["p_vaddr"], segment["p_vaddr"] + segment["p_memsz"])
+                                for segment in self.elf.iter_segments() if segment["p_type"] == "PT_GNU_RELRO"]
         for name, symbol in exported.items():
+            for begin, end in read_only_after_load:
+                self.assertFalse(begin <= symbol["st_value"] < end, f"{name} becomes read-only after load")
             self.assertEqual(symbol["st_info"]["type"], "STT_OBJECT", name)
             section = self.elf.get_section(symbol["st_shndx"])
             self.assertTrue(section["sh_flags"] & SH_FLAGS.SHF_WRITE, f"{name} is not in writable memory")

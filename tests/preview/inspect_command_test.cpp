@@ -99,4 +99,17 @@ TEST(InspectCommand, AFileThatIsNoGaugeModuleGetsOneClearError) {
     }
 }
 
+// A module whose records the host cannot write brings down the process that installs it; the
+// tool reports that as one error about the module, after what it printed before.
+TEST(InspectCommand, AModuleThatCrashesTheHostGetsAClearErrorNotACrash) {
+    for (const char* command : {"inspect", "sheet"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> arguments{command, BuiltModule("tiny_gauge_read_only_root")};
+        if (std::string(command) == "sheet") arguments.insert(arguments.end(), {"--out", TemporaryPath("crash.png")});
+        const ToolRun run = RunPreviewTool(arguments);
+        EXPECT_EQ(run.exit_code, 1) << run.output;
+        EXPECT_NE(run.output.find("the module crashed the host"), std::string::npos) << run.output;
+    }
+}
+
 }  // namespace

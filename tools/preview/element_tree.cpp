@@ -31,6 +31,12 @@ bool InImage(const gauge_host::ModuleImage& image, const void* address, std::siz
     return begin >= image.begin && begin <= image.end && size <= image.end - begin;
 }
 
+bool ArrayInImage(const gauge_host::ModuleImage& image, const void* first, std::uint32_t count, std::size_t entry_size) {
+    if (count == 0) return true;  // nothing is read
+    const auto begin = reinterpret_cast<std::uintptr_t>(first);
+    return InImage(image, first, 0) && count <= (image.end - begin) / entry_size;  // no product to overflow
+}
+
 namespace {
 
 std::string AddressText(const void* address) {

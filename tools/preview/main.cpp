@@ -6,13 +6,15 @@
 //   gauge_preview inspect MODULE
 //
 // Exit status 0 on success; 1 where the module is not a gauge module, a check of `inspect`
-// fails, or a file cannot be written; 2 for a command line it does not understand.
+// fails, the module crashes the host, or a file cannot be written; 2 for a command line it does
+// not understand.
 #include <exception>
 #include <iostream>
 
 #include "host/module_library.h"
 #include "tools/preview/command_line.h"
 #include "tools/preview/contact_sheet.h"
+#include "tools/preview/crash_guard.h"
 #include "tools/preview/inspection.h"
 #include "tools/preview/png_file.h"
 #include "tools/preview/preview_session.h"
@@ -52,16 +54,18 @@ int main(int argc, char** argv) {
         std::cerr << "gauge_preview: " << error.what() << "\n\n" << kUsage;
         return 2;
     }
-    try {
-        switch (command.action) {
-            case PreviewAction::Render: return Render(command);
-            case PreviewAction::Sheet: return Sheet(command);
-            case PreviewAction::Inspect: return Inspect(command);
+    return RunGuarded(command.module_path, [&] {
+        try {
+            switch (command.action) {
+                case PreviewAction::Render: return Render(command);
+                case PreviewAction::Sheet: return Sheet(command);
+                case PreviewAction::Inspect: return Inspect(command);
+            }
+        } catch (const gauge_host::ModuleLoadError& error) {
+            std::cerr << "gauge_preview: " << error.what() << "\n";
+        } catch (const std::exception& error) {
+            std::cerr << "gauge_preview: " << command.module_path << ": " << error.what() << "\n";
         }
-    } catch (const gauge_host::ModuleLoadError& error) {
-        std::cerr << "gauge_preview: " << error.what() << "\n";
-    } catch (const std::exception& error) {
-        std::cerr << "gauge_preview: " << command.module_path << ": " << error.what() << "\n";
-    }
-    return 1;
+        return 1;
+    });
 }

@@ -94,7 +94,7 @@ std::vector<std::string> RecordFailures(const gauge_host::ModuleLibrary& module,
     for (const WalkedElement& entry : elements.elements) {
         if (entry.element->element_type != kNeedle) continue;
         const auto& needle = *reinterpret_cast<const NeedleElement*>(entry.element);
-        if (!InImage(image, needle.scale_points, std::size_t{needle.scale_point_count} * sizeof(ScalePoint))) {
+        if (!ArrayInImage(image, needle.scale_points, needle.scale_point_count, sizeof(ScalePoint))) {
             failures.push_back(ElementName(needle.header) + ": its " + std::to_string(needle.scale_point_count) +
                                " calibration points run outside the module's image");
             continue;

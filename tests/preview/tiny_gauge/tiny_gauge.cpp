@@ -4,6 +4,7 @@
 //   1  an exported routine beside Linkage and ImportTable (linked with its own version script)
 //   2  a mouse list whose outermost parent is never closed
 //   3  a picture that names a bitmap the module does not carry
+//   4  a root element in read-only memory, where the host cannot write its fields
 #include "gauge_frame/gauge_routines.h"
 
 #ifndef TINY_GAUGE_FAULT
@@ -32,7 +33,16 @@ constinit StaticImageElement TinyBackground = {
     .header = {.element_type = kStaticImage, .resource_id = 200, .position = {0, 0}, .offset = {0, 0},
                .owner = &TinyHeader, .children = TinyBackgroundChildren, .picture_flags = kStaticPicture},
 };
+#if TINY_GAUGE_FAULT == 4
+// Constant-initialised and const, so the loader leaves it in memory that becomes read-only.
+constinit const StaticImageElement TinyReadOnlyBackground = {
+    .header = {.element_type = kStaticImage, .resource_id = 200, .position = {0, 0}, .offset = {0, 0},
+               .owner = &TinyHeader, .children = TinyBackgroundChildren, .picture_flags = kStaticPicture},
+};
+ElementBase* TinyRoot = const_cast<ElementBase*>(&TinyReadOnlyBackground.header);
+#else
 ElementBase* TinyRoot = &TinyBackground.header;
+#endif
 
 constexpr MouseArea kEndOfGroup = {.kind = kEndOfParent, .rect_code = kRectCodeNone};
 constinit MouseArea TinyMouseAreas[] = {
