@@ -18,6 +18,15 @@ struct ModuleImage {
         auto value = reinterpret_cast<std::uintptr_t>(address);
         return value >= begin && value < end;
     }
+    // Whether `size` bytes from `address` lie wholly inside the image (no sum to overflow).
+    bool Holds(const void* address, std::size_t size) const {
+        auto value = reinterpret_cast<std::uintptr_t>(address);
+        return value >= begin && value <= end && size <= end - value;
+    }
+    // Whether `count` entries of `entry_size` bytes from `first` do; no entries read nothing.
+    bool HoldsArray(const void* first, std::uint32_t count, std::size_t entry_size) const {
+        return count == 0 || (Holds(first, 0) && count <= (end - reinterpret_cast<std::uintptr_t>(first)) / entry_size);
+    }
 };
 
 struct ModuleLoadError : std::runtime_error {

@@ -2,6 +2,7 @@
 
 #include "host/bitmap.h"
 #include "host/mouse_dispatch.h"
+#include "host/mouse_list.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -227,16 +228,12 @@ void RecordingHost::OnInstallMouseAreas(MouseArea* rects, std::uint8_t* gauge_si
         contract_breaks_.push_back("InstallMouseAreas was not given the address 4 bytes into the image record");
     // The list lies in the module's data; a list without its end record is a broken contract,
     // not a reason for the host to read past the module.
-    const ModuleImage image = module_.image();
-    auto inside = [&](MouseArea* area) {
-        return image.Contains(area) && image.Contains(reinterpret_cast<std::uint8_t*>(area + 1) - 1);
-    };
-    MouseArea* end = rects;
-    while (inside(end) && end->kind != kEndOfList) ++end;
-    if (!inside(end)) {
+    const MouseListWalk walk = WalkMouseList(rects, module_.image());
+    if (walk.records.empty() || walk.records.back().area->kind != kEndOfList) {
         contract_breaks_.push_back("the mouse list has no end-of-list record inside the module");
         return;
     }
+    MouseArea* end = rects + (walk.records.size() - 1);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(rects);
     mouse_list_as_installed_.assign(bytes, reinterpret_cast<const std::uint8_t*>(end + 1));
     for (MouseArea* area = rects; area <= end; ++area) {
@@ -264,7 +261,7 @@ void RecordingHost::OnRefreshVar(VarBinding* binding) {
 
 std::optional<std::uint32_t> RecordingHost::PointAt(std::int32_t x, std::int32_t y, std::uint32_t host_word) {
     if (registered_mouse_areas_ == nullptr) return std::nullopt;
-    auto hit = HitMouseArea(registered_mouse_areas_, x, y);
+    auto hit = HitMouseArea(registered_mouse_areas_, module_.image(), x, y);
     if (!hit) return std::nullopt;
     return hit->area->handler(&hit->relative, host_word);
 }

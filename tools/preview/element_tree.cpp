@@ -26,17 +26,6 @@ const char* ElementKindName(std::uint32_t element_type) {
     }
 }
 
-bool InImage(const gauge_host::ModuleImage& image, const void* address, std::size_t size) {
-    const auto begin = reinterpret_cast<std::uintptr_t>(address);
-    return begin >= image.begin && begin <= image.end && size <= image.end - begin;
-}
-
-bool ArrayInImage(const gauge_host::ModuleImage& image, const void* first, std::uint32_t count, std::size_t entry_size) {
-    if (count == 0) return true;  // nothing is read
-    const auto begin = reinterpret_cast<std::uintptr_t>(first);
-    return InImage(image, first, 0) && count <= (image.end - begin) / entry_size;  // no product to overflow
-}
-
 namespace {
 
 std::string AddressText(const void* address) {
@@ -52,7 +41,7 @@ struct Walker {
 
     void Visit(ElementBase* element, int depth) {
         const std::string where = "element at " + AddressText(element);
-        if (!InImage(image, element, sizeof(ElementBase)))
+        if (!image.Holds(element, sizeof(ElementBase)))
             return walk.problems.push_back(where + " lies outside the module's image");
         if (!met.insert(element).second)
             return walk.problems.push_back(where + " stands in the tree twice, so the tree has a loop");
@@ -60,14 +49,14 @@ struct Walker {
         if (size == 0)
             return walk.problems.push_back(where + " has the unknown element type " +
                                            std::to_string(element->element_type));
-        if (!InImage(image, element, size))
+        if (!image.Holds(element, size))
             return walk.problems.push_back(where + ": its " + std::to_string(size) + "-byte " +
                                            ElementKindName(element->element_type) +
                                            " record runs past the end of the module's image");
         walk.elements.push_back({element, depth});
         if (element->children == nullptr) return;
         for (ElementBase** entry = element->children;; ++entry) {
-            if (!InImage(image, entry, sizeof *entry))
+            if (!image.Holds(entry, sizeof *entry))
                 return walk.problems.push_back(where + ": its children list runs outside the module's image");
             if (*entry == nullptr) break;
             Visit(*entry, depth + 1);

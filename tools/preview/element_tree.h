@@ -32,9 +32,4 @@ struct ElementWalk {
 // that branch with a problem instead of a wild read.
 ElementWalk WalkElementTree(ElementBase* root, const gauge_host::ModuleImage& image);
 
-// True when [address, address + size) lies inside the image.
-bool InImage(const gauge_host::ModuleImage& image, const void* address, std::size_t size);
-// Whether `count` entries of `entry_size` bytes from `first` lie wholly inside the image.
-bool ArrayInImage(const gauge_host::ModuleImage& image, const void* first, std::uint32_t count, std::size_t entry_size);
-
 }  // namespace gauge_preview

@@ -9,7 +9,8 @@
 #include "tools/preview/module_checks.h"
 #include "tools/preview/module_file.h"
 #include "tools/preview/module_report.h"
-#include "tools/preview/mouse_list.h"
+#include "host/mouse_list.h"
+#include "tools/preview/mouse_tiling.h"
 
 namespace gauge_preview {
 
@@ -47,7 +48,7 @@ std::vector<CheckOutcome> InspectModule(const std::string& path, std::ostream& o
 
     ElementWalk elements;
     GaugeHeader* header = ReadableGauge(module);
-    const bool tree_readable = header != nullptr && InImage(image, header->root_ref, sizeof(ElementBase*));
+    const bool tree_readable = header != nullptr && image.Holds(header->root_ref, sizeof(ElementBase*));
     if (header != nullptr) PrintGaugeHeader(out, *header, ReadableGaugeName(*header, image));
     if (tree_readable) {
         elements = WalkElementTree(*header->root_ref, image);
@@ -57,11 +58,11 @@ std::vector<CheckOutcome> InspectModule(const std::string& path, std::ostream& o
 
     // The mouse list reaches the host only through the install routine: install the gauge, but
     // only where the element tree that the host takes over at install is sound.
-    std::optional<MouseListWalk> mouse_list;
+    std::optional<gauge_host::MouseListWalk> mouse_list;
     const bool installed = tree_readable && elements.problems.empty();
     if (installed) {
         host.Install();
-        if (host.registered_mouse_areas() != nullptr) mouse_list = WalkMouseList(host.registered_mouse_areas(), image);
+        if (host.registered_mouse_areas() != nullptr) mouse_list = gauge_host::WalkMouseList(host.registered_mouse_areas(), image);
     }
     if (mouse_list) PrintMouseList(out, *mouse_list);
     const std::vector<std::string> no_list{installed ? "the gauge's install routine registered no mouse list"

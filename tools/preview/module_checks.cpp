@@ -48,14 +48,14 @@ std::vector<std::string> ExportFailures(const std::vector<ExportedSymbol>& expor
 
 GaugeHeader* ReadableGauge(const gauge_host::ModuleLibrary& module) {
     const auto image = module.image();
-    if (!InImage(image, &module.linkage(), sizeof(ModuleLinkage))) return nullptr;
+    if (!image.Holds(&module.linkage(), sizeof(ModuleLinkage))) return nullptr;
     GaugeHeader* header = module.linkage().gauges[0];
-    return InImage(image, header, sizeof(GaugeHeader)) ? header : nullptr;
+    return image.Holds(header, sizeof(GaugeHeader)) ? header : nullptr;
 }
 
 std::string ReadableGaugeName(const GaugeHeader& header, const gauge_host::ModuleImage& image) {
     const char* name = header.gauge_name;
-    for (std::size_t length = 0; InImage(image, name, length + 1); ++length)
+    for (std::size_t length = 0; image.Holds(name, length + 1); ++length)
         if (name[length] == '\0') return std::string(name, length);
     return {};
 }
@@ -72,11 +72,11 @@ std::vector<std::string> RecordFailures(const gauge_host::ModuleLibrary& module,
             failures.push_back(std::string(record.name) + " is " + std::to_string(symbol->size) +
                                " bytes in the symbol table, not " + std::to_string(record.size));
 
-    if (!InImage(image, &module.linkage(), sizeof(ModuleLinkage)))
+    if (!image.Holds(&module.linkage(), sizeof(ModuleLinkage)))
         failures.push_back("Linkage runs outside the module's image");
     else if (module.linkage().gauges[1] != nullptr)
         failures.push_back("Linkage's gauge list is not ended by a null pointer after its one gauge (offset 0x1C)");
-    if (!InImage(image, module.import_table(), 2 * sizeof(ImportEntry)))
+    if (!image.Holds(module.import_table(), 2 * sizeof(ImportEntry)))
         failures.push_back("ImportTable runs outside the module's image");
     else if (module.import_table()[1].module_id != 0)
         failures.push_back("ImportTable has no end entry (module_id 0) after its first entry");
@@ -88,13 +88,13 @@ std::vector<std::string> RecordFailures(const gauge_host::ModuleLibrary& module,
     }
     if (ReadableGaugeName(*header, image).empty())
         failures.push_back("the gauge's name is not a text inside the module's image");
-    if (!InImage(image, header->root_ref, sizeof(ElementBase*)))
+    if (!image.Holds(header->root_ref, sizeof(ElementBase*)))
         failures.push_back("the header's root_ref does not point at a variable inside the module's image");
     failures.insert(failures.end(), elements.problems.begin(), elements.problems.end());
     for (const WalkedElement& entry : elements.elements) {
         if (entry.element->element_type != kNeedle) continue;
         const auto& needle = *reinterpret_cast<const NeedleElement*>(entry.element);
-        if (!ArrayInImage(image, needle.scale_points, needle.scale_point_count, sizeof(ScalePoint))) {
+        if (!image.HoldsArray(needle.scale_points, needle.scale_point_count, sizeof(ScalePoint))) {
             failures.push_back(ElementName(needle.header) + ": its " + std::to_string(needle.scale_point_count) +
                                " calibration points run outside the module's image");
             continue;

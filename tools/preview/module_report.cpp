@@ -100,13 +100,13 @@ void PrintElementTree(std::ostream& out, const ElementWalk& elements) {
         out << std::string(2 + 2 * entry.depth, ' ') << ElementLine(*entry.element) << "\n";
 }
 
-void PrintMouseList(std::ostream& out, const MouseListWalk& list) {
+void PrintMouseList(std::ostream& out, const gauge_host::MouseListWalk& list) {
     out << "mouse list, boxes in background pixels\n";
     for (std::size_t i = 0; i < list.records.size(); ++i) {
-        const MouseRecord& record = list.records[i];
+        const gauge_host::MouseRecord& record = list.records[i];
         const MouseArea& area = *record.area;
         out << "  " << (i < 10 ? " " : "") << i << std::string(1 + 2 * std::max(record.depth, 0), ' ')
-            << MouseKindName(area.kind);
+            << gauge_host::MouseKindName(area.kind);
         if (i == 0 && area.kind == kParent)
             out << "  the whole gauge, its origin the background's top-left corner";
         else if ((area.kind == kParent || area.kind == kChild) && (record.placed.width <= 0 || record.placed.height <= 0))

@@ -7,7 +7,7 @@
 #include "gauge_frame/gauge_frame.h"
 #include "host/module_resources.h"
 #include "tools/preview/element_tree.h"
-#include "tools/preview/mouse_list.h"
+#include "host/mouse_list.h"
 
 namespace gauge_preview {
 
@@ -16,7 +16,7 @@ void PrintGaugeHeader(std::ostream& out, const GaugeHeader& header, const std::s
 // One line per element in drawing order, indented by depth.
 void PrintElementTree(std::ostream& out, const ElementWalk& elements);
 // Every record with its box in background pixels, indented by nesting.
-void PrintMouseList(std::ostream& out, const MouseListWalk& list);
+void PrintMouseList(std::ostream& out, const gauge_host::MouseListWalk& list);
 void PrintResources(std::ostream& out, const gauge_host::ModuleResources& resources);
 // The strings of each version resource in their stored order, and its translations.
 void PrintVersionStrings(std::ostream& out, const gauge_host::ModuleResources& resources);

@@ -10,7 +10,7 @@
 #include "gauge_frame/gauge_frame.h"
 #include "host/module_library.h"
 
-namespace gauge_preview {
+namespace gauge_host {
 
 struct MouseRecord {
     const MouseArea* area;
@@ -33,12 +33,8 @@ struct MouseListWalk {
 // The rules checked on the way: the first record is the outermost parent, every parent has its
 // end-of-parent record, an end-of-parent closes an open parent, children stand inside a parent,
 // the outermost parent's end is the last record before the end of the list, and that end exists.
-MouseListWalk WalkMouseList(const MouseArea* list, const gauge_host::ModuleImage& image);
-
-// Where the children of a group do not tile its box: side by side from x = 0, each at y = 0 and as
-// tall as the group, their widths adding up to the group's width.
-std::vector<std::string> TilingProblems(const MouseListWalk& walk);
+MouseListWalk WalkMouseList(const MouseArea* list, const ModuleImage& image);
 
 const char* MouseKindName(std::uint32_t kind);
 
-}  // namespace gauge_preview
+}  // namespace gauge_host

@@ -1,8 +1,6 @@
-#include "tools/preview/mouse_list.h"
+#include "host/mouse_list.h"
 
-#include "tools/preview/element_tree.h"
-
-namespace gauge_preview {
+namespace gauge_host {
 
 const char* MouseKindName(std::uint32_t kind) {
     switch (kind) {
@@ -20,14 +18,14 @@ std::string Record(std::size_t index) { return "record " + std::to_string(index)
 
 }  // namespace
 
-MouseListWalk WalkMouseList(const MouseArea* list, const gauge_host::ModuleImage& image) {
+MouseListWalk WalkMouseList(const MouseArea* list, const ModuleImage& image) {
     MouseListWalk walk;
     std::vector<std::size_t> open;  // the open parents' groups, innermost last
     auto problem = [&](std::string text) { walk.nesting_problems.push_back(std::move(text)); };
     bool outermost_closed = false, reported_past_outermost = false;
     for (std::size_t index = 0;; ++index) {
         const MouseArea* area = list + index;
-        if (!InImage(image, area, sizeof *area)) {
+        if (!image.Holds(area, sizeof *area)) {
             problem("the list has no end-of-list record (kind 0) within the module's image");
             break;
         }
@@ -78,29 +76,4 @@ MouseListWalk WalkMouseList(const MouseArea* list, const gauge_host::ModuleImage
     return walk;
 }
 
-std::vector<std::string> TilingProblems(const MouseListWalk& walk) {
-    std::vector<std::string> problems;
-    for (const MouseGroup& group : walk.groups) {
-        if (group.children.empty()) continue;
-        const PixelRect& box = walk.records[group.parent].area->box;
-        const std::string where = "the group at " + Record(group.parent);
-        std::int32_t next_x = 0;
-        for (std::size_t index : group.children) {
-            const PixelRect& child = walk.records[index].area->box;
-            if (child.x != next_x)
-                problems.push_back(where + ": child " + Record(index) + " starts at x = " + std::to_string(child.x) +
-                                   ", where the children before it end at x = " + std::to_string(next_x));
-            if (child.y != 0 || child.height != box.height)
-                problems.push_back(where + ": child " + Record(index) + " spans y " + std::to_string(child.y) +
-                                   " to " + std::to_string(child.y + child.height) + ", not the group's full height 0 to " +
-                                   std::to_string(box.height));
-            next_x = child.x + child.width;
-        }
-        if (next_x != box.width)
-            problems.push_back(where + ": its children end at x = " + std::to_string(next_x) + ", but the group is " +
-                               std::to_string(box.width) + " pixels wide");
-    }
-    return problems;
-}
-
-}  // namespace gauge_preview
+}  // namespace gauge_host
