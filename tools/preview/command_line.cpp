@@ -1,6 +1,7 @@
 #include "tools/preview/command_line.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 namespace gauge_preview {
@@ -20,6 +21,12 @@ std::uint32_t Id(const std::string& text, const std::string& option) {
     const std::int64_t value = WholeNumber(text, option);
     if (value < 0 || value > 0xFFFFFFFFll) throw CommandLineError(option + ": " + text + " is not a 32-bit id");
     return static_cast<std::uint32_t>(value);
+}
+
+std::int32_t Coordinate(const std::string& text, const std::string& option) {
+    const std::int64_t value = WholeNumber(text, option);
+    if (value < INT32_MIN || value > INT32_MAX) throw CommandLineError(option + ": " + text + " is not a 32-bit pixel");
+    return static_cast<std::int32_t>(value);
 }
 
 double Value(const std::string& text, const std::string& option) {
@@ -61,8 +68,7 @@ PreviewCommand ParseCommandLine(int argc, char** argv) {
             command.settings.push_back({Id(var, option), Value(value, option)});
         } else if (option == "--point" && renders) {
             const auto [x, y] = Split(argument, ',', option);
-            command.points.push_back({static_cast<std::int32_t>(WholeNumber(x, option)),
-                                      static_cast<std::int32_t>(WholeNumber(y, option))});
+            command.points.push_back({Coordinate(x, option), Coordinate(y, option)});
         } else if (option == "--link" && renders) {
             const auto [event, var] = Split(argument, '=', option);
             command.links.push_back({Id(event, option), Id(var, option)});

@@ -57,7 +57,9 @@ std::vector<CheckOutcome> InspectModule(const std::string& path, std::ostream& o
     outcomes.push_back({"record sizes", RecordFailures(module, exports, elements)});
 
     // The mouse list reaches the host only through the install routine: install the gauge, but
-    // only where the element tree that the host takes over at install is sound.
+    // only where the element tree that the host takes over at install could be walked. What the
+    // walk cannot see (a routine or a table pointing astray, records in read-only memory) may
+    // still bring the process down; the program runs each command in a child for that.
     std::optional<gauge_host::MouseListWalk> mouse_list;
     const bool installed = tree_readable && elements.problems.empty();
     if (installed) {
