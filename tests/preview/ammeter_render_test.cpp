@@ -66,6 +66,31 @@ TEST_F(AmmeterDrawing, NeedleTipPointsAtTheCalibrationPointOfItsReading) {
     }
 }
 
+// Between two calibration points the needle turns in proportion to the reading: its direction
+// lies that fraction of the way between the two points' directions from the pivot.
+TEST_F(AmmeterDrawing, NeedleTurnsInProportionBetweenCalibrationPoints) {
+    const struct {
+        double amperes;
+        PixelPos below, above;  // the calibration points of the neighbouring readings
+        double fraction;        // how far the reading lies from `below` towards `above`
+    } kCases[] = {
+        {-37.5, {29, 90}, {65, 56}, 0.5}, {-20, {65, 56}, {112, 43}, 0.2}, {12.5, {112, 43}, {159, 56}, 0.5},
+        {45, {159, 56}, {193, 90}, 0.8},
+    };
+    const Canvas background = BackgroundAlone(Picture(200));
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.amperes);
+        const double from = std::atan2(test.below.y - kPivot.y, test.below.x - kPivot.x);
+        const double to = std::atan2(test.above.y - kPivot.y, test.above.x - kPivot.x);
+        const double angle = from + (to - from) * test.fraction;
+        const double expected_x = kPivot.x + 97 * std::cos(angle), expected_y = kPivot.y + 97 * std::sin(angle);
+        const auto tip = NeedleTip(DrawAtAmperes(test.amperes), background);
+        ASSERT_TRUE(tip.has_value());
+        EXPECT_LE(std::hypot(tip->x - expected_x, tip->y - expected_y), 3.0)
+            << "tip at (" << tip->x << ", " << tip->y << "), expected near (" << expected_x << ", " << expected_y << ")";
+    }
+}
+
 TEST_F(AmmeterDrawing, PlateHidesTheNeedlesHubAtEveryReading) {
     const Bitmap& plate = Picture(400);
     for (const double amperes : {-50.0, -20.0, 0.0, 35.0, 50.0}) {
