@@ -4,11 +4,16 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <gelf.h>
+#include <libelf.h>
 #include <link.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
+#include <cstdint>
 
 namespace gauge_host {
 
@@ -96,10 +101,42 @@ int FindImage(dl_phdr_info* info, size_t, void* data) {
     return 1;
 }
 
+// The loader maps a shared object's segments straight from the file, so one whose file ends
+// inside a segment loads, and then faults when the missing part is touched: such a file is refused
+// before it is loaded. Any other file is left to the loader to judge.
+void RefuseTruncatedModule(const std::string& path) {
+    if (elf_version(EV_CURRENT) == EV_NONE) return;
+    const int file = open(path.c_str(), O_RDONLY);
+    if (file < 0) return;
+    struct stat status {};
+    fstat(file, &status);
+    const auto file_size = static_cast<std::uint64_t>(status.st_size);
+    std::uint64_t needed = 0;
+    Elf* elf = elf_begin(file, ELF_C_READ, nullptr);
+    std::size_t segments = 0;
+    if (elf != nullptr && elf_kind(elf) == ELF_K_ELF && elf_getphdrnum(elf, &segments) == 0) {
+        GElf_Ehdr header;
+        if (gelf_getehdr(elf, &header) != nullptr)
+            needed = header.e_phoff + std::uint64_t{header.e_phentsize} * segments;
+        for (std::size_t i = 0; i < segments; ++i) {
+            GElf_Phdr segment;
+            if (gelf_getphdr(elf, static_cast<int>(i), &segment) != nullptr && segment.p_type == PT_LOAD)
+                needed = std::max<std::uint64_t>(needed, segment.p_offset + segment.p_filesz);
+        }
+    }
+    if (elf != nullptr) elf_end(elf);
+    close(file);
+    if (needed > file_size)
+        throw ModuleLoadError(path + ": cannot be loaded as a library: the file is truncated "
+                                          "(its segments need " +
+                                          std::to_string(needed) + " bytes, it has " + std::to_string(file_size) + ")");
+}
+
 }  // namespace
 
 // A shared object is always placed by the loader and relocated there, so both placements are one.
 ModuleLibrary::ModuleLibrary(const std::string& path, Placement) : path_(path) {
+    RefuseTruncatedModule(path);
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) throw ModuleLoadError(path + ": cannot be loaded as a library: " + dlerror());
     FindRecords();

@@ -1,21 +1,11 @@
 #include "tools/preview/preview_session.h"
 
 #include "tools/preview/gauge_drawing.h"
-#include "tools/preview/module_file.h"
 
 namespace gauge_preview {
 
-namespace {
-
-const std::string& CheckedModulePath(const std::string& path) {
-    RefuseTruncatedModule(path);
-    return path;
-}
-
-}  // namespace
-
 PreviewSession::PreviewSession(const std::string& module_path)
-    : module_(CheckedModulePath(module_path)), host_(module_), pictures_(host_.resources()) {
+    : module_(module_path), host_(module_), pictures_(host_.resources()) {
     host_.Install();
 }
 
