@@ -15,7 +15,7 @@
 #include "tools/preview/command_line.h"
 #include "tools/preview/contact_sheet.h"
 #include "tools/preview/crash_guard.h"
-#include "tools/preview/inspection.h"
+#include "tools/preview/module_examination.h"
 #include "tools/preview/png_file.h"
 #include "tools/preview/preview_session.h"
 

@@ -1,4 +1,4 @@
-#include "tools/preview/inspection.h"
+#include "tools/preview/module_examination.h"
 
 #include <exception>
 #include <optional>
