@@ -136,7 +136,8 @@ def check_quadrant(b):
               f"{name}: painted area {box}, expected knob {knob} and stem {stem}")
         for x in range(stem[0], stem[1] + 1):
             rows = [y for y in range(lv.height) if (x, y) in painted]
-            check((min(rows), max(rows)) == (stem[2], stem[3]), f"{name}: stem column {x} spans rows {rows[0]}-{rows[-1]}")
+            if check(rows, f"{name}: stem column {x} is empty"):
+                check((min(rows), max(rows)) == (stem[2], stem[3]), f"{name}: stem column {x} spans rows {rows[0]}-{rows[-1]}")
         grey = lv.rgb(stem[0], (stem[2] + stem[3]) // 2)
         check(all(70 <= c <= 90 for c in grey), f"{name}: stem is {grey}, not mid grey")
         knob_top = lv.rgb((knob[0] + knob[1]) // 2, knob[2] + (knob[3] - knob[2]) // 5)
@@ -200,7 +201,8 @@ def check_ammeter(b):
         check(all(sw.black[y][x] for y in blank_rows for x in range(sw.width)), f"ammeter {rid}: rows {blank_rows} not black")
         nut = [(x, y) for x, y in sw.painted() if nut_rows[0] <= y <= nut_rows[1]]
         rows = [y for _, y in nut]
-        check(rows and (min(rows), max(rows)) == nut_rows, f"ammeter {rid}: nut rows {min(rows)}-{max(rows)}")
+        if check(rows, f"ammeter {rid}: no nut in rows {nut_rows[0]}-{nut_rows[1]}"):
+            check((min(rows), max(rows)) == nut_rows, f"ammeter {rid}: nut rows {min(rows)}-{max(rows)}")
         check(all((103 + x - 112) ** 2 + (244 + y - 273) ** 2 <= 18 ** 2 for x, y in nut),
               f"ammeter {rid}: nut is off the painted mounting")
         check(sw.painted() and (any(y == 0 for _, y in sw.painted()) if rid == 500 else any(y == 55 for _, y in sw.painted())),
