@@ -4,12 +4,10 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <gelf.h>
-#include <libelf.h>
 #include <link.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "host/elf_file.h"
 #endif
 
 #include <algorithm>
@@ -105,16 +103,12 @@ int FindImage(dl_phdr_info* info, size_t, void* data) {
 // inside a segment loads, and then faults when the missing part is touched: such a file is refused
 // before it is loaded. Any other file is left to the loader to judge.
 void RefuseTruncatedModule(const std::string& path) {
-    if (elf_version(EV_CURRENT) == EV_NONE) return;
-    const int file = open(path.c_str(), O_RDONLY);
-    if (file < 0) return;
-    struct stat status {};
-    fstat(file, &status);
-    const auto file_size = static_cast<std::uint64_t>(status.st_size);
+    const ElfFile file(path);
+    Elf* elf = file.elf();
+    const std::uint64_t file_size = file.size();
     std::uint64_t needed = 0;
-    Elf* elf = elf_begin(file, ELF_C_READ, nullptr);
     std::size_t segments = 0;
-    if (elf != nullptr && elf_kind(elf) == ELF_K_ELF && elf_getphdrnum(elf, &segments) == 0) {
+    if (elf != nullptr && elf_getphdrnum(elf, &segments) == 0) {
         GElf_Ehdr header;
         if (gelf_getehdr(elf, &header) != nullptr)
             needed = header.e_phoff + std::uint64_t{header.e_phentsize} * segments;
@@ -124,8 +118,6 @@ void RefuseTruncatedModule(const std::string& path) {
                 needed = std::max<std::uint64_t>(needed, segment.p_offset + segment.p_filesz);
         }
     }
-    if (elf != nullptr) elf_end(elf);
-    close(file);
     if (needed > file_size)
         throw ModuleLoadError(path + ": cannot be loaded as a library: the file is truncated "
                                           "(its segments need " +

@@ -7,10 +7,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <fcntl.h>
-#include <gelf.h>
-#include <libelf.h>
-#include <unistd.h>
+#include "host/elf_file.h"
 #endif
 
 namespace gauge_host {
@@ -131,10 +128,9 @@ std::vector<Resource> ParseCompiledResources(const std::vector<std::uint8_t>& fi
 
 ModuleResources::ModuleResources(const ModuleLibrary& module) {
     std::vector<std::uint8_t> section;
-    elf_version(EV_CURRENT);
-    const int file = open(module.path().c_str(), O_RDONLY);
-    if (file < 0) throw ModuleLoadError(module.path() + ": cannot be read for its resources");
-    Elf* elf = elf_begin(file, ELF_C_READ, nullptr);
+    const ElfFile file(module.path());
+    if (!file.opened()) throw ModuleLoadError(module.path() + ": cannot be read for its resources");
+    Elf* elf = file.elf();
     std::size_t names = 0;
     if (elf != nullptr && elf_getshdrstrndx(elf, &names) == 0) {
         for (Elf_Scn* scn = elf_nextscn(elf, nullptr); scn != nullptr; scn = elf_nextscn(elf, scn)) {
@@ -148,8 +144,6 @@ ModuleResources::ModuleResources(const ModuleLibrary& module) {
             }
         }
     }
-    if (elf != nullptr) elf_end(elf);
-    close(file);
     resources_ = ParseCompiledResources(section, has_named_resources_);
 }
 

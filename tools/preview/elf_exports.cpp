@@ -1,19 +1,15 @@
 #include "tools/preview/elf_exports.h"
 
-#include <fcntl.h>
-#include <gelf.h>
-#include <libelf.h>
-#include <unistd.h>
-
 #include <stdexcept>
+
+#include "host/elf_file.h"
 
 namespace gauge_preview {
 
 std::vector<ExportedSymbol> ReadExports(const std::string& path) {
-    if (elf_version(EV_CURRENT) == EV_NONE) throw std::runtime_error("libelf cannot start");
-    const int file = open(path.c_str(), O_RDONLY);
-    if (file < 0) throw std::runtime_error(path + ": cannot be read");
-    Elf* elf = elf_begin(file, ELF_C_READ, nullptr);
+    const gauge_host::ElfFile file(path);
+    if (!file.opened()) throw std::runtime_error(path + ": cannot be read");
+    Elf* elf = file.elf();
     std::vector<ExportedSymbol> exports;
     bool found_table = false;
     for (Elf_Scn* section = elf != nullptr ? elf_nextscn(elf, nullptr) : nullptr; section != nullptr;
@@ -35,8 +31,6 @@ std::vector<ExportedSymbol> ReadExports(const std::string& path) {
                                static_cast<std::uint32_t>(symbol.st_size)});
         }
     }
-    if (elf != nullptr) elf_end(elf);
-    close(file);
     if (!found_table) throw std::runtime_error(path + ": has no dynamic symbol table");
     return exports;
 }
