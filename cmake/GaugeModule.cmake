@@ -1,7 +1,8 @@
 # add_gauge_module(NAME SOURCES... [RESOURCES RC_FILE]): one gauge module, a plug-in library the
-# host loads at run time, that exports exactly Linkage and ImportTable, depends on nothing but the
-# C runtime, and carries the resources RC_FILE compiles: as DLL resources on Windows, and on
-# Linux, which has no resource facility, as the same compiled resources in a section of its own.
+# host loads at run time, that exports exactly Linkage and ImportTable, depends on nothing (a
+# shared object on nothing but the C library), and carries the resources RC_FILE compiles: as DLL
+# resources on Windows, and on Linux, which has no resource facility, as the same compiled
+# resources in a section of its own.
 # add_gauge_module_variant(BASE SUFFIX OPTIONS...): the same module built once more with extra
 # compile options, for the tests only (BASE_SUFFIX beside BASE).
 
@@ -24,10 +25,15 @@ function(add_gauge_module name)
   target_include_directories(${name} PRIVATE ${GAUGE_FRAME_DIR}/..)
   target_compile_options(${name} PRIVATE ${GAUGE_MODULE_COMPILE_OPTIONS})
   if(WIN32)
-    # The module-definition file is the whole export list; the language runtime is linked in so
-    # that the DLL imports nothing beyond KERNEL32.dll and msvcrt.dll.
+    # The module-definition file is the whole export list. Nothing but the gauge goes into the
+    # DLL: no C or C++ runtime start-up and no library, so the DLL imports nothing and runs no
+    # code at load beyond its own DllMain, which is the entry point. A routine the compiler would
+    # need from a runtime (a memcpy it emits, a 64-bit division helper) is then an undefined
+    # symbol, and the link fails rather than pulling the runtime back in. No time stamps, so one
+    # commit always links to the same bytes.
     target_sources(${name} PRIVATE ${GAUGE_FRAME_DIR}/module.def)
-    target_link_options(${name} PRIVATE -static-libgcc -static-libstdc++ -s)
+    target_link_options(${name} PRIVATE
+      -nostdlib -nostartfiles -Wl,--entry,_DllMain@12 -Wl,--no-insert-timestamp -s)
   else()
     target_link_options(${name} PRIVATE
       -Wl,--version-script=${GAUGE_FRAME_DIR}/module.map -Wl,--as-needed -Wl,-z,defs -Wl,-z,now -s)
@@ -63,6 +69,15 @@ function(gauge_module_resources name rc_file)
     add_custom_command(TARGET ${name} POST_BUILD
       COMMAND ${CMAKE_OBJCOPY} --add-section .gauge_resources=${res} $<TARGET_FILE:${name}>
       VERBATIM)
+  endif()
+endfunction()
+
+# gauge_test_runs_windows_programs(TEST): the test starts Wine. Two Wine programs on one prefix at
+# once stall for minutes under qemu, so every such test takes one shared lock, and a run with any
+# -j still starts them one after another.
+function(gauge_test_runs_windows_programs test)
+  if(WIN32)
+    set_tests_properties(${test} PROPERTIES RESOURCE_LOCK wine_prefix)
   endif()
 endfunction()
 

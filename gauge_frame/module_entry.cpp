@@ -1,9 +1,5 @@
 #include "module_entry.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 // The panel system is host component 15; the host fills in `services` after load.
 constinit ImportEntry ImportTable[2] = {
     {.module_id = 15, .services = nullptr},
@@ -13,7 +9,10 @@ constinit ImportEntry ImportTable[2] = {
 void GAUGE_CALL ModuleEmptyRoutine() {}
 
 #if defined(_WIN32)
-// Process and thread attach and detach: the module has nothing to set up or release, and touches
-// no state, so every notification succeeds.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+// The library's entry point, called by the operating system's loader with the module's handle,
+// the notification (process or thread attach or detach) and a reserved word, in the system's own
+// calling convention. The module has nothing to set up or release and touches no state, so every
+// notification succeeds. Declared here rather than taken from the system's headers: the module
+// is built without any runtime or system library.
+extern "C" int __stdcall DllMain(void* /*module*/, unsigned long /*notification*/, void* /*reserved*/) { return 1; }
 #endif
