@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both 32-bit targets and runs the whole test suite on each: the Linux shared objects
-# natively (through qemu where the machine cannot run 32-bit code) and the Windows DLLs under Wine.
+# natively (through qemu where the machine cannot run 32-bit code) and the Windows DLLs under Wine;
+# then checks that a second build of the modules in another folder gives the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -8,3 +9,5 @@ for preset in linux-i386 windows-i686; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done
+echo "=== the same bytes from a second build"
+tools/check-reproducible.sh
