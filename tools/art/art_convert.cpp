@@ -18,6 +18,9 @@
 //   lever       a sprite whose surround is also one 4-connected area joined to the border.
 // Nothing is written unless every bitmap of the manifest meets its rules, and no two bitmaps of
 // one run may end up with the same palette.
+//
+// The manifest and the SVG files are untrusted input: anything wrong in them is refused with one
+// line that names the manifest file and line, or the SVG file, and exit status 1.
 
 #include <librsvg/rsvg.h>
 #include <cairo.h>
@@ -25,8 +28,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -44,6 +50,7 @@ namespace {
 enum class Kind { Background, Sprite, Lever };
 
 struct Entry {
+    std::string where;  // "MANIFEST:LINE", the line that names the bitmap
     std::string module;
     int id = 0;
     std::string svg;
@@ -53,6 +60,8 @@ struct Entry {
     Kind kind = Kind::Sprite;
     int black_entry = 0;
     std::vector<int> extra_black;
+    fs::path svg_path;  // ROOT/<module>/art/<svg>
+    fs::path target;    // ROOT/<module>/bitmaps/<id>.bmp
     std::string name() const { return module + " " + std::to_string(id); }
 };
 
@@ -68,53 +77,97 @@ constexpr Rgb kMatte{12, 10, 10};
 // A sprite pixel belongs to the shape when at least half of it is covered.
 constexpr int kCoverageThreshold = 128;
 
+// A refusal; its message names the file (and line) it is about.
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void fail(const Entry& e, const std::string& why) {
-    throw Failure(e.name() + " (" + e.svg + "): " + why);
+// Library messages may span lines (libxml's end in a newline); an error is one line.
+std::string one_line(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
 }
 
-std::vector<Entry> read_manifest(const fs::path& path) {
+[[noreturn]] void fail(const Entry& e, const std::string& why) {
+    throw Failure(e.svg_path.string() + ": " + one_line(why) + " (" + e.name() + ", " + e.where + ")");
+}
+
+// Bitmaps are small pictures; the limit keeps a mistyped size from asking for gigabytes.
+constexpr int kLargestSide = 4096;
+
+// A whole decimal number from low to high, the token and nothing else.
+int number_field(const std::string& where, const char* field, const std::string& token, int low, int high) {
+    int value = 0;
+    const char* end = token.data() + token.size();
+    const auto [stop, error] = std::from_chars(token.data(), end, value);
+    if (error != std::errc() || stop != end || value < low || value > high)
+        throw Failure(where + ": " + field + " \"" + token + "\" is not a whole number from " +
+                      std::to_string(low) + " to " + std::to_string(high));
+    return value;
+}
+
+// Module and SVG names become parts of paths under ROOT, so each must be one plain name.
+std::string name_field(const std::string& where, const char* field, const std::string& token) {
+    if (token == "." || token == ".." || token.find_first_of(std::string("/\0", 2)) != std::string::npos)
+        throw Failure(where + ": " + field + " \"" + token + "\" is not a plain file name");
+    return token;
+}
+
+std::vector<Entry> read_manifest(const fs::path& path, const fs::path& root) {
     std::ifstream in(path);
-    if (!in) throw Failure("cannot read manifest " + path.string());
+    if (!in) throw Failure(path.string() + ": cannot read the manifest: " + std::strerror(errno));
     std::vector<Entry> entries;
+    std::map<std::pair<std::string, int>, std::string> named;  // (module, id) -> where
     std::string line;
-    int line_no = 0;
-    while (std::getline(in, line)) {
-        ++line_no;
+    for (int line_no = 1; std::getline(in, line); ++line_no) {
         if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-        std::istringstream fields(line);
+        std::istringstream split(line);
+        std::vector<std::string> fields;
+        for (std::string field; split >> field;) fields.push_back(field);
+        if (fields.empty()) continue;  // blank or comment line
         Entry e;
-        std::string kind, extra;
-        if (!(fields >> e.module)) continue;  // blank or comment line
-        if (!(fields >> e.id >> e.svg >> e.width >> e.height >> e.pixels_per_metre >> kind >>
-              e.black_entry >> extra))
-            throw Failure(path.string() + ":" + std::to_string(line_no) + ": expected 9 fields");
+        e.where = path.string() + ":" + std::to_string(line_no);
+        if (fields.size() != 9)
+            throw Failure(e.where + ": expected 9 fields (module id svg width height ppm kind black extra), found " +
+                          std::to_string(fields.size()));
+        e.module = name_field(e.where, "module", fields[0]);
+        e.id = number_field(e.where, "id", fields[1], 1, 65535);
+        e.svg = name_field(e.where, "svg", fields[2]);
+        e.width = number_field(e.where, "width", fields[3], 1, kLargestSide);
+        e.height = number_field(e.where, "height", fields[4], 1, kLargestSide);
+        e.pixels_per_metre = number_field(e.where, "ppm", fields[5], 1, INT32_MAX);
+        const std::string& kind = fields[6];
         if (kind == "background") e.kind = Kind::Background;
         else if (kind == "sprite") e.kind = Kind::Sprite;
         else if (kind == "lever") e.kind = Kind::Lever;
-        else throw Failure(path.string() + ":" + std::to_string(line_no) + ": unknown kind " + kind);
-        if (extra != "-") {
-            std::istringstream list(extra);
-            std::string item;
-            while (std::getline(list, item, ',')) e.extra_black.push_back(std::stoi(item));
-        }
+        else throw Failure(e.where + ": kind \"" + kind + "\" is not background, sprite or lever");
+        e.black_entry = number_field(e.where, "black", fields[7], 0, 255);
         std::set<int> black{e.black_entry};
-        for (int i : e.extra_black) black.insert(i);
-        if (e.width <= 0 || e.height <= 0 || e.pixels_per_metre <= 0 ||
-            black.size() != 1 + e.extra_black.size() || *black.begin() < 0 || *black.rbegin() > 255)
-            throw Failure(path.string() + ":" + std::to_string(line_no) + ": bad values");
+        if (fields[8] != "-") {
+            // Each comma-separated item, empty ones included, must be an entry number.
+            std::istringstream list(fields[8] + ",");
+            for (std::string item; std::getline(list, item, ',');) {
+                e.extra_black.push_back(number_field(e.where, "extra", item, 0, 255));
+                if (!black.insert(e.extra_black.back()).second)
+                    throw Failure(e.where + ": extra entry " + item + " is named twice");
+            }
+        }
+        const auto [earlier, added] = named.emplace(std::pair(e.module, e.id), e.where);
+        if (!added) throw Failure(e.where + ": " + e.name() + " is already named at " + earlier->second);
+        e.svg_path = root / e.module / "art" / e.svg;
+        e.target = root / e.module / "bitmaps" / (std::to_string(e.id) + ".bmp");
         entries.push_back(e);
     }
+    if (in.bad()) throw Failure(path.string() + ": cannot read the manifest: " + std::strerror(errno));
+    if (entries.empty()) throw Failure(path.string() + ": the manifest names no bitmap");
     return entries;
 }
 
 // Renders the SVG at exactly width x height pixels; returns premultiplied ARGB words.
-std::vector<uint32_t> render(const Entry& e, const fs::path& svg_path) {
+std::vector<uint32_t> render(const Entry& e) {
     GError* error = nullptr;
-    RsvgHandle* handle = rsvg_handle_new_from_file(svg_path.c_str(), &error);
+    RsvgHandle* handle = rsvg_handle_new_from_file(e.svg_path.c_str(), &error);
     if (!handle) {
         std::string why = error ? error->message : "unknown error";
         if (error) g_error_free(error);
@@ -137,6 +190,11 @@ std::vector<uint32_t> render(const Entry& e, const fs::path& svg_path) {
     }
 
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, e.width, e.height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        g_object_unref(handle);
+        cairo_surface_destroy(surface);
+        fail(e, "cannot make a drawing surface of that size");
+    }
     cairo_t* cr = cairo_create(surface);
     RsvgRectangle viewport{0, 0, double(e.width), double(e.height)};
     bool drawn = rsvg_handle_render_document(handle, cr, &viewport, &error);
@@ -270,9 +328,8 @@ struct Bitmap {
     std::array<Rgb, 256> palette;
 };
 
-Bitmap convert(const Entry& e, const fs::path& root) {
-    const fs::path svg_path = root / e.module / "art" / e.svg;
-    const std::vector<uint32_t> argb = render(e, svg_path);
+Bitmap convert(const Entry& e) {
+    const std::vector<uint32_t> argb = render(e);
     const size_t n = argb.size();
 
     std::vector<bool> surround(n, false);
@@ -388,31 +445,36 @@ int main(int argc, char** argv) {
     }
     Magick::InitializeMagick(argv[0]);
     try {
-        const std::vector<Entry> entries = read_manifest(argv[1]);
-        const fs::path root = argv[2];
+        const std::vector<Entry> entries = read_manifest(argv[1], argv[2]);
         std::vector<Bitmap> bitmaps;
-        for (const Entry& e : entries) bitmaps.push_back(convert(e, root));
+        for (const Entry& e : entries) {
+            try {
+                bitmaps.push_back(convert(e));
+            } catch (const Failure&) {
+                throw;
+            } catch (const std::exception& ex) {  // the libraries' own
+                fail(e, ex.what());
+            }
+        }
         for (size_t i = 0; i < entries.size(); ++i)
             for (size_t j = 0; j < i; ++j)
                 if (bitmaps[i].palette == bitmaps[j].palette)
-                    throw Failure(entries[i].name() + " has the same palette as " +
-                                  entries[j].name());
+                    throw Failure(entries[i].where + ": " + entries[i].name() + " has the same palette as " +
+                                  entries[j].name() + " (" + entries[j].where + ")");
         for (size_t i = 0; i < entries.size(); ++i) {
-            const fs::path dir = root / entries[i].module / "bitmaps";
-            fs::create_directories(dir);
-            const fs::path file = dir / (std::to_string(entries[i].id) + ".bmp");
+            const fs::path& file = entries[i].target;
+            fs::create_directories(file.parent_path());
             std::ofstream out(file, std::ios::binary);
             out.write(reinterpret_cast<const char*>(bitmaps[i].file.data()),
                       std::streamsize(bitmaps[i].file.size()));
-            if (!out) throw Failure("cannot write " + file.string());
+            if (!out) throw Failure(file.string() + ": cannot write");
             std::cout << "wrote " << file.string() << " (" << bitmaps[i].file.size() - 14
                       << " resource bytes)\n";
         }
-    } catch (const Failure& f) {
-        std::cerr << "art_convert: " << f.what() << "\n";
-        return 1;
+        std::cout.flush();
+        if (!std::cout) throw Failure("cannot write to the standard output");
     } catch (const std::exception& ex) {
-        std::cerr << "art_convert: " << ex.what() << "\n";
+        std::cerr << "art_convert: " << one_line(ex.what()) << "\n";
         return 1;
     }
     return 0;

@@ -1,12 +1,15 @@
 """Tests of the artwork tools on damaged and unusual input.
 
-The checker runs on copies of the committed bitmaps with one file damaged. Every bad input must
-give one-line verdicts that name the file, and exit status 1, never a traceback.
+The checker runs on copies of the committed bitmaps with one file damaged; the converter runs on
+tiny SVGs and manifests written here. Every bad input must give one-line verdicts that name the
+file, and exit status 1, never a traceback.
 
     /usr/bin/python3 -m unittest discover -s tools/art -p 'test_*.py'
 
-Standard library only.
+The converter is the one ART_CONVERT names, or else built in a temporary folder (the art
+toolchain: tools/install-deps.sh art). Standard library only.
 """
+import os
 import shutil
 import subprocess
 import tempfile
@@ -19,6 +22,26 @@ REPOSITORY = HERE.parent.parent
 PYTHON = "/usr/bin/python3"
 PIXEL_OFFSET = 14 + 40 + 256 * 4
 
+converter = None
+build_folder = None
+
+
+def setUpModule():
+    global converter, build_folder
+    if os.environ.get("ART_CONVERT"):
+        converter = os.environ["ART_CONVERT"]
+        return
+    build_folder = tempfile.mkdtemp(prefix="art-convert-")
+    subprocess.run(["cmake", "-S", str(HERE), "-B", build_folder, "-DCMAKE_BUILD_TYPE=Release"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build_folder], check=True, stdout=subprocess.DEVNULL)
+    converter = str(Path(build_folder) / "art_convert")
+
+
+def tearDownModule():
+    if build_folder:
+        shutil.rmtree(build_folder)
+
 
 class ToolRun(unittest.TestCase):
     """A temporary ROOT folder per test, and the tools run on it."""
@@ -29,6 +52,15 @@ class ToolRun(unittest.TestCase):
 
     def run_tool(self, *command):
         return subprocess.run([str(c) for c in command], capture_output=True, text=True, timeout=120)
+
+    def assertRefused(self, run, *names):
+        """Exit status 1 and one error line that names each of `names`."""
+        self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
+        lines = run.stderr.splitlines()
+        self.assertEqual(len(lines), 1, run.stderr)
+        self.assertTrue(lines[0].startswith("art_convert: "), lines[0])
+        for name in names:
+            self.assertIn(str(name), lines[0])
 
 
 class CheckerOnDamagedBitmaps(ToolRun):
@@ -70,6 +102,62 @@ class CheckerOnDamagedBitmaps(ToolRun):
                 fails = [line for line in run.stdout.splitlines() if line.startswith("FAIL: ")]
                 self.assertTrue(any(str(path) in line for line in fails), run.stdout)
                 self.assertEqual(len(fails), len(set(fails)), "a failed check reported twice")
+
+
+def svg(width, height, body):
+    return (f'<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 {width} {height}" '
+            f'width="{width}" height="{height}">{body}</svg>')
+
+
+def shaded_svg(start, end):
+    """A sprite of many colours: a gradient rectangle on a one-pixel surround, 16 x 8."""
+    return svg(16, 8, f'<linearGradient id="g"><stop offset="0" stop-color="{start}"/>'
+                      f'<stop offset="1" stop-color="{end}"/></linearGradient>'
+                      '<rect x="1" y="1" width="14" height="6" fill="url(#g)"/>')
+
+
+class ConverterOnBadInput(ToolRun):
+    GOOD_LINE = "m 1 picture.svg 16 8 2834 sprite 0 -"
+
+    def setUp(self):
+        super().setUp()
+        (self.root / "m" / "art").mkdir(parents=True)
+        (self.root / "m" / "art" / "picture.svg").write_text(shaded_svg("#ff2000", "#2000ff"))
+        self.manifest = self.root / "manifest.txt"
+
+    def test_a_bad_manifest_line_is_one_error_naming_its_file_line_and_field(self):
+        # The bad line is line 3, after a comment and a good line.
+        cases = [
+            ("m 2 picture.svg 16 8 2834 sprite 0 240,x", "extra"),
+            ("m 2 picture.svg 16 8 2834 sprite 0 240,99999999999", "extra"),
+            ("m 2 picture.svg 16 8 2834 sprite 0 240,,241", "extra"),
+            ("m 2 picture.svg 16 8 2834 sprite 0 240,0", "extra"),
+            ("m 2x picture.svg 16 8 2834 sprite 0 -", "id"),
+            ("m 2 picture.svg 16 8 2834 sprite 256 -", "black"),
+            ("m 2 picture.svg 100000 8 2834 sprite 0 -", "width"),
+            ("m 2 picture.svg 16 8 2834 sprite 0 - surplus", "9 fields"),
+            ("m 2 ../picture.svg 16 8 2834 sprite 0 -", "svg"),
+            (".. 2 picture.svg 16 8 2834 sprite 0 -", "module"),
+            ("m 1 picture.svg 16 8 2834 sprite 0 -", "already named at"),
+        ]
+        for line, field in cases:
+            with self.subTest(line):
+                self.manifest.write_text(f"# bitmaps\n{self.GOOD_LINE}\n{line}\n")
+                run = self.run_tool(converter, self.manifest, self.root)
+                self.assertRefused(run, f"{self.manifest}:3: ", field)
+                self.assertFalse((self.root / "m" / "bitmaps").exists())
+
+    def test_a_bad_svg_is_one_error_naming_the_svg_file(self):
+        cases = [
+            ("not well-formed XML", "<svg"),
+            ("the wrong size", svg(15, 8, "")),
+        ]
+        for what, text in cases:
+            with self.subTest(what):
+                bad = self.root / "m" / "art" / "bad.svg"
+                bad.write_text(text)
+                self.manifest.write_text(f"{self.GOOD_LINE}\nm 2 bad.svg 16 8 2834 sprite 0 -\n")
+                self.assertRefused(self.run_tool(converter, self.manifest, self.root), bad, f"{self.manifest}:2")
 
 
 if __name__ == "__main__":
