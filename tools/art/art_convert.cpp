@@ -222,9 +222,9 @@ uint8_t over(uint32_t premultiplied, int alpha, uint8_t matte) {
     return uint8_t(std::min(255, int(premultiplied) + ((255 - alpha) * matte + 127) / 255));
 }
 
-// The colours that the picture's non-black pixels may take: the quantiser's palette for them,
-// made distinct, never pure black, and filled up to exactly `count` colours.
-std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, size_t count) {
+// The quantiser's palette for the painted pixels: at most `count` colours.
+std::vector<Magick::ColorRGB> quantised_colours(const std::vector<Rgb>& pixels, size_t count) {
+    if (pixels.empty()) return {};
     // The painted pixels, in a block of rows (the library limits an image's width); the last
     // row is filled up by starting over, which adds no colour.
     const size_t columns = std::min<size_t>(256, pixels.size());
@@ -239,19 +239,24 @@ std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, si
     image.quantizeColors(count);
     image.quantizeDither(false);
     image.quantize();
+    std::vector<Magick::ColorRGB> colours;
+    for (size_t i = 0; i < image.colorMapSize(); ++i) colours.push_back(image.colorMap(i));
+    return colours;
+}
 
+// The colours that the picture's non-black pixels may take: the quantiser's palette for them,
+// made distinct, never pure black, and filled up to exactly `count` colours.
+std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, size_t count) {
     std::set<uint32_t> seen;
     std::vector<Rgb> colours;
     auto add = [&](Rgb c) {
         if (c.black()) c = Rgb{1, 1, 1};  // a cluster of near-blacks may round to 0
         if (seen.insert(c.key()).second) colours.push_back(c);
     };
-    for (size_t i = 0; i < image.colorMapSize(); ++i) {
-        Magick::ColorRGB c = image.colorMap(i);
+    for (const Magick::ColorRGB& c : quantised_colours(pixels, count)) {
         auto to8 = [](double v) { return uint8_t(std::clamp(int(v * 255.0 + 0.5), 0, 255)); };
         add(Rgb{to8(c.red()), to8(c.green()), to8(c.blue())});
     }
-    if (colours.empty()) fail(e, "the picture has no painted pixels");
     if (colours.size() > count) fail(e, "the quantiser returned too many colours");
     std::sort(colours.begin(), colours.end(), [](const Rgb& a, const Rgb& b) {
         int la = 299 * a.r + 587 * a.g + 114 * a.b, lb = 299 * b.r + 587 * b.g + 114 * b.b;
@@ -273,7 +278,11 @@ std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, si
                     break;
                 }
             }
-    if (colours.size() != count) fail(e, "cannot fill the palette with distinct colours");
+    // A picture of few colours (one flat colour, or none painted) has too few near duplicates
+    // for the rest; the lowest colour values not yet taken fill it. At most `count` values are
+    // taken, so this ends within 2 x `count` values.
+    for (uint32_t key = 1; colours.size() < count; ++key)
+        if (seen.insert(key).second) colours.push_back(Rgb{uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key)});
     return colours;
 }
 
@@ -350,17 +359,12 @@ Bitmap convert(const Entry& e) {
                             std::to_string(i / e.width) + ")");
         }
     }
-    if (e.kind != Kind::Background) {
-        if (std::find(surround.begin(), surround.end(), true) == surround.end())
-            fail(e, "the picture has no see-through surround");
-        if (e.kind == Kind::Lever && !surround_joined_to_border(e, surround))
-            fail(e, "the pure-black surround is not one area joined to the border");
-    }
+    if (e.kind == Kind::Lever && !surround_joined_to_border(e, surround))
+        fail(e, "the pure-black surround is not one area joined to the border");
 
     std::vector<Rgb> painted;
     for (size_t i = 0; i < n; ++i)
         if (!surround[i]) painted.push_back(colour[i]);
-    if (painted.empty()) fail(e, "the picture has no painted pixels");
     const size_t black_count = 1 + e.extra_black.size();
     const std::vector<Rgb> colours = make_colours(e, painted, 256 - black_count);
 

@@ -11,6 +11,7 @@ toolchain: tools/install-deps.sh art). Standard library only.
 """
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -107,6 +108,57 @@ class CheckerOnDamagedBitmaps(ToolRun):
 def svg(width, height, body):
     return (f'<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 {width} {height}" '
             f'width="{width}" height="{height}">{body}</svg>')
+
+
+def read_bmp(path):
+    """(palette as (r, g, b) triples, rows of palette indices top row first) of an 8-bit BMP."""
+    data = path.read_bytes()
+    width, height = struct.unpack_from("<ii", data, 18)
+    palette = [(data[54 + 4 * i + 2], data[54 + 4 * i + 1], data[54 + 4 * i]) for i in range(256)]
+    stride = (width + 3) // 4 * 4
+    rows = [list(data[PIXEL_OFFSET + (height - 1 - y) * stride:][:width]) for y in range(height)]
+    return palette, rows
+
+
+class ConverterOnFlatPictures(ToolRun):
+    # A picture of few flat colours leaves most of the palette to fill. Each case: SVG body,
+    # kind, pure-black entries (the first is the one the surround uses), and the pixels
+    # expected, "." the surround and letters the colours of LEGEND.
+    LEGEND = {"B": (0x30, 0x70, 0xC0), "W": (255, 255, 255), "R": (0xC0, 0x20, 0x20)}
+    CASES = [
+        ("one colour over the whole background",
+         '<rect width="4" height="3" fill="#3070c0"/>', "background", [255],
+         ["BBBB", "BBBB", "BBBB"]),
+        ("white and red on a surround, extra black entries",
+         '<rect x="1" y="1" width="2" height="2" fill="#ffffff"/>'
+         '<rect x="1" y="2" width="2" height="1" fill="#c02020"/>', "lever", [0, 240, 241],
+         ["....", ".WW.", ".RR."]),
+        ("a sprite painted all over in one colour", '<rect width="4" height="3" fill="#ffffff"/>',
+         "sprite", [254], ["WWWW", "WWWW", "WWWW"]),
+        ("nothing painted", "", "sprite", [7], ["....", "....", "...."]),
+    ]
+
+    def test_each_gets_a_full_palette_of_distinct_colours_and_its_exact_pixels(self):
+        for what, body, kind, black, expected in self.CASES:
+            with self.subTest(what):
+                art = self.root / "flat" / "art"
+                art.mkdir(parents=True, exist_ok=True)
+                (art / "picture.svg").write_text(svg(4, 3, body))
+                extra = ",".join(map(str, black[1:])) or "-"
+                manifest = self.root / "manifest.txt"
+                manifest.write_text(f"flat 1 picture.svg 4 3 2834 {kind} {black[0]} {extra}\n")
+                run = self.run_tool(converter, manifest, self.root)
+                self.assertEqual(run.returncode, 0, run.stderr)
+                target = self.root / "flat" / "bitmaps" / "1.bmp"
+                self.assertEqual(os.listdir(target.parent), ["1.bmp"], "a temporary left behind")
+                palette, rows = read_bmp(target)
+                self.assertEqual([i for i, c in enumerate(palette) if c == (0, 0, 0)], black)
+                others = [c for c in palette if c != (0, 0, 0)]
+                self.assertEqual(len(set(others)), len(others), "a colour repeated")
+                pixels = ["".join("." if i == black[0] else
+                                  next((k for k, v in self.LEGEND.items() if v == palette[i]), "?")
+                                  for i in row) for row in rows]
+                self.assertEqual(pixels, expected)
 
 
 def shaded_svg(start, end):
