@@ -17,7 +17,9 @@
 //               given the black entry. A pure-black pixel inside the shape is refused.
 //   lever       a sprite whose surround is also one 4-connected area joined to the border.
 // Nothing is written unless every bitmap of the manifest meets its rules, and no two bitmaps of
-// one run may end up with the same palette.
+// one run may end up with the same palette. Then every bitmap goes to a temporary file beside its
+// target, and the temporaries replace the targets only once all of them are written: a run
+// writes all its bitmaps or none.
 //
 // The manifest and the SVG files are untrusted input: anything wrong in them is refused with one
 // line that names the manifest file and line, or the SVG file, and exit status 1.
@@ -25,6 +27,8 @@
 #include <librsvg/rsvg.h>
 #include <cairo.h>
 #include <Magick++.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -440,6 +444,69 @@ Bitmap convert(const Entry& e) {
     return bmp;
 }
 
+// Temporary files beside the targets, removed on the way out unless moved into place.
+class Temporaries {
+public:
+    Temporaries() = default;
+    Temporaries(const Temporaries&) = delete;
+    Temporaries& operator=(const Temporaries&) = delete;
+    ~Temporaries() {
+        for (const fs::path& path : pending_) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+    }
+
+    // Writes the bytes to a new temporary beside `target`: a hidden file named after this
+    // process, created only if no such file exists, so that nothing else is overwritten.
+    void create(const fs::path& target, const std::vector<uint8_t>& bytes) {
+        const fs::path path = target.parent_path() /
+                              ("." + target.filename().string() + "." + std::to_string(getpid()) + ".tmp");
+        std::FILE* out = std::fopen(path.c_str(), "wbx");
+        if (!out) throw Failure(path.string() + ": cannot create: " + std::strerror(errno));
+        pending_.push_back(path);
+        targets_.push_back(target);
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        const int write_error = errno;
+        if (std::fclose(out) != 0 || !written)
+            throw Failure(path.string() + ": cannot write: " + std::strerror(written ? errno : write_error));
+    }
+
+    // Renames every temporary over its target, in the order they were created.
+    void move_into_place() {
+        for (size_t i = 0; i < pending_.size(); ++i) {
+            std::error_code error;
+            fs::rename(pending_[i], targets_[i], error);
+            if (error)
+                throw Failure(targets_[i].string() + ": cannot replace: " + error.message() +
+                              (i > 0 ? " (the bitmaps before it in the manifest are replaced)" : ""));
+            pending_[i].clear();
+        }
+        pending_.clear();
+    }
+
+private:
+    std::vector<fs::path> pending_;
+    std::vector<fs::path> targets_;
+};
+
+// Writes every bitmap or none. The targets are checked first, so that once all temporaries are
+// written, renaming them (within one folder each) has nothing left to fail on.
+void write_all(const std::vector<Entry>& entries, const std::vector<Bitmap>& bitmaps) {
+    for (const Entry& e : entries) {
+        const fs::path folder = e.target.parent_path();
+        std::error_code error;
+        fs::create_directories(folder, error);
+        if (error) throw Failure(folder.string() + ": cannot create the folder: " + error.message());
+        const fs::file_status status = fs::symlink_status(e.target, error);
+        if (fs::exists(status) && !fs::is_regular_file(status))
+            throw Failure(e.target.string() + ": is in the way, not a regular file");
+    }
+    Temporaries temporaries;
+    for (size_t i = 0; i < entries.size(); ++i) temporaries.create(entries[i].target, bitmaps[i].file);
+    temporaries.move_into_place();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -448,6 +515,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     Magick::InitializeMagick(argv[0]);
+    // One thread, so that the quantiser works the same way whatever the machine's number of cores.
+    Magick::ResourceLimits::thread(1);
     try {
         const std::vector<Entry> entries = read_manifest(argv[1], argv[2]);
         std::vector<Bitmap> bitmaps;
@@ -465,16 +534,10 @@ int main(int argc, char** argv) {
                 if (bitmaps[i].palette == bitmaps[j].palette)
                     throw Failure(entries[i].where + ": " + entries[i].name() + " has the same palette as " +
                                   entries[j].name() + " (" + entries[j].where + ")");
-        for (size_t i = 0; i < entries.size(); ++i) {
-            const fs::path& file = entries[i].target;
-            fs::create_directories(file.parent_path());
-            std::ofstream out(file, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(bitmaps[i].file.data()),
-                      std::streamsize(bitmaps[i].file.size()));
-            if (!out) throw Failure(file.string() + ": cannot write");
-            std::cout << "wrote " << file.string() << " (" << bitmaps[i].file.size() - 14
+        write_all(entries, bitmaps);
+        for (size_t i = 0; i < entries.size(); ++i)
+            std::cout << "wrote " << entries[i].target.string() << " (" << bitmaps[i].file.size() - 14
                       << " resource bytes)\n";
-        }
         std::cout.flush();
         if (!std::cout) throw Failure("cannot write to the standard output");
     } catch (const std::exception& ex) {

@@ -2,7 +2,7 @@
 
 The checker runs on copies of the committed bitmaps with one file damaged; the converter runs on
 tiny SVGs and manifests written here. Every bad input must give one-line verdicts that name the
-file, and exit status 1, never a traceback.
+file, and exit status 1, never a traceback, a crash or half the bitmaps of a run.
 
     /usr/bin/python3 -m unittest discover -s tools/art -p 'test_*.py'
 
@@ -210,6 +210,31 @@ class ConverterOnBadInput(ToolRun):
                 bad.write_text(text)
                 self.manifest.write_text(f"{self.GOOD_LINE}\nm 2 bad.svg 16 8 2834 sprite 0 -\n")
                 self.assertRefused(self.run_tool(converter, self.manifest, self.root), bad, f"{self.manifest}:2")
+
+    def test_a_run_that_cannot_write_its_second_bitmap_writes_none(self):
+        old = b"the bitmap of an earlier run"
+
+        def target_is_a_folder():
+            (self.root / "n" / "bitmaps" / "2.bmp").mkdir(parents=True)
+            return self.root / "n" / "bitmaps" / "2.bmp"
+
+        def bitmaps_folder_is_a_file():
+            (self.root / "n" / "bitmaps").write_bytes(b"")
+            return self.root / "n" / "bitmaps"
+
+        for block in (target_is_a_folder, bitmaps_folder_is_a_file):
+            with self.subTest(block.__name__):
+                shutil.rmtree(self.root / "n", ignore_errors=True)
+                (self.root / "n" / "art").mkdir(parents=True)
+                (self.root / "n" / "art" / "picture.svg").write_text(shaded_svg("#20ff00", "#ffff80"))
+                first = self.root / "m" / "bitmaps" / "1.bmp"
+                first.parent.mkdir(exist_ok=True)
+                first.write_bytes(old)
+                blocked = block()
+                self.manifest.write_text(f"{self.GOOD_LINE}\nn 2 picture.svg 16 8 2834 sprite 0 -\n")
+                self.assertRefused(self.run_tool(converter, self.manifest, self.root), blocked)
+                self.assertEqual(first.read_bytes(), old)
+                self.assertEqual(os.listdir(first.parent), ["1.bmp"], "a temporary left behind")
 
 
 if __name__ == "__main__":
