@@ -2,6 +2,7 @@
 // positions, scales and calibration points their element records give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -145,6 +146,26 @@ TEST(ArtworkFit, TheNeedleComesOutFromBehindThePlateAtEveryCalibrationPoint) {
         }
         EXPECT_TRUE(emerged) << "the tip stays behind the plate";
     }
+}
+
+// The host turns the needle so that the line from `offset` to `needle_tip` points at the reading;
+// the blade must end on that line, right at `needle_tip`, or the painted point misses the scale.
+TEST(ArtworkFit, TheNeedlesPaintedPointEndsJustLeftOfItsNeedleTipOnThePivotsRow) {
+    Gauge ammeter("ammeter_gauge");
+    const void* needle = ammeter.Chain()[1];
+    const Bitmap bitmap = ammeter.BitmapOf(needle);
+    const std::int32_t tip_x = SignedWord(needle, 0x68), tip_y = SignedWord(needle, 0x6C);
+    EXPECT_EQ(tip_y, SignedWord(needle, 0x1C)) << "needle_tip is off the pivot's row";
+    std::int32_t rightmost = -1;
+    for (std::int32_t y = 0; y < bitmap.height; ++y)
+        for (std::int32_t x = 0; x < bitmap.width; ++x)
+            if (!bitmap.At(x, y).see_through()) rightmost = std::max(rightmost, x);
+    EXPECT_EQ(rightmost, tip_x - 1) << "the blade's point is not the pixel just left of needle_tip";
+    ASSERT_GE(rightmost, 0);
+    std::vector<std::int32_t> point_rows;
+    for (std::int32_t y = 0; y < bitmap.height; ++y)
+        if (!bitmap.At(rightmost, y).see_through()) point_rows.push_back(y);
+    EXPECT_EQ(point_rows, std::vector<std::int32_t>{tip_y}) << "the point is not one pixel on needle_tip's row";
 }
 
 TEST(ArtworkFit, TheSwitchNutLandsOnThePaintedMountingInBothPositions) {

@@ -3,6 +3,7 @@
 // the palettes and where pure black (the see-through colour) may and may not appear.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -179,6 +180,85 @@ TEST_F(BitmapResources, TheSeeThroughRowsOfThePlateAndSwitchesAreBlack) {
         for (std::int32_t y = band.first; y <= band.last; ++y)
             for (std::int32_t x = 0; x < bitmap.width; ++x)
                 ASSERT_TRUE(bitmap.At(x, y).see_through()) << band.module << " " << band.id << " at " << x << "," << y;
+    }
+}
+
+// What a background's picture makes of a pixel: unpainted (pure black), painted (never pure
+// black), or, near an edge that is rounded, anti-aliased or given only roughly, either.
+enum class Paint { Bare, Painted, Either };
+
+struct Box {
+    std::int32_t left, top, right, bottom;  // inclusive, background pixels
+    bool Holds(std::int32_t x, std::int32_t y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+// The throttle quadrant: rows 0-2 and everything left, right and between the painted parts are
+// bare. The painted boxes keep a pixel or more inside each part's outline and short of its rounded
+// corners; the bare boxes keep a pixel or more outside it, more where a part's extent is "about".
+Paint QuadrantBackground(std::int32_t x, std::int32_t y) {
+    static const Box painted[] = {
+        {8, 8, 89, 113},    {12, 3, 85, 7},                           // mixture housing
+        {90, 27, 96, 82},   {90, 15, 92, 94},                         // its end cap, x 90-96, rows 15-94
+        {8, 114, 89, 245},                                            // pedestal
+        {93, 158, 103, 225}, {96, 148, 100, 235},                     // trim wheel, x 92-104, rows 147-236
+        {104, 166, 121, 170}, {122, 163, 133, 174}, {120, 167, 135, 170},  // crank and grip, out to x 135
+        {123, 289, 128, 361}, {123, 301, 133, 349},                   // red knob, x 123-134, rows 289-361
+        {0, 246, 122, 399},                                           // propeller and throttle housing
+    };
+    static const Box bare[] = {
+        {0, 0, 179, 2},     {0, 0, 7, 245},                           // the top rows; left of the column
+        {137, 0, 179, 399},                                           // right of everything
+        {98, 3, 179, 144},  {91, 3, 97, 13}, {91, 96, 97, 113},       // around the end cap
+        {91, 114, 179, 144}, {91, 238, 179, 245},                     // above and below the wheel
+        {107, 145, 179, 160}, {107, 177, 179, 237},                   // right of the wheel, off the crank
+        {124, 246, 179, 287}, {124, 363, 179, 399}, {136, 289, 179, 361},  // beside the lower housing
+    };
+    for (const Box& box : painted)
+        if (box.Holds(x, y)) return Paint::Painted;
+    for (const Box& box : bare)
+        if (box.Holds(x, y)) return Paint::Bare;
+    return Paint::Either;
+}
+
+// The ammeter: the 224 x 224 bezel is painted but for its corners chamfered at 45 degrees (a
+// pixel's corner depth is how far it lies from the nearest corner along both edges); below it,
+// the panel strip, rows 224-309, is bare apart from the lettering and the switch mounting.
+Paint AmmeterBackground(std::int32_t x, std::int32_t y) {
+    if (y < 224) {
+        const std::int32_t corner_depth = std::min({x + y, 223 - x + y, x + 223 - y, 446 - x - y});
+        return corner_depth <= 17 ? Paint::Bare : corner_depth >= 21 ? Paint::Painted : Paint::Either;
+    }
+    const std::int32_t mounting_distance_squared = (x - 112) * (x - 112) + (y - 273) * (y - 273);
+    if (mounting_distance_squared <= 16 * 16) return Paint::Painted;  // about 36 across, at (112, 273)
+    const Box lettering[] = {
+        {44, 232, 184, 252},  // GENERATOR 2, about x 47-181, y 235-249
+        {92, 288, 133, 307},  // OFF, about x 95-130, y 291-304
+    };
+    for (const Box& box : lettering)
+        if (box.Holds(x, y)) return Paint::Either;
+    return mounting_distance_squared <= 20 * 20 ? Paint::Either : Paint::Bare;
+}
+
+TEST_F(BitmapResources, EachBackgroundIsPureBlackExactlyWhereItsPictureIsUnpainted) {
+    struct Background {
+        const char* module;
+        Paint (*picture)(std::int32_t x, std::int32_t y);
+    };
+    for (const Background& background : {Background{"quadrant_gauge", QuadrantBackground},
+                                         Background{"ammeter_gauge", AmmeterBackground}}) {
+        SCOPED_TRACE(background.module);
+        const Bitmap bitmap = DecodeOrFail(Find(background.module, gauge_host::kBitmapResource, 200));
+        int wrong = 0;
+        for (std::int32_t y = 0; y < bitmap.height; ++y)
+            for (std::int32_t x = 0; x < bitmap.width; ++x) {
+                const Paint expected = background.picture(x, y);
+                if (expected == Paint::Either || (expected == Paint::Bare) == bitmap.At(x, y).see_through()) continue;
+                // The first few say where; the count says how much.
+                if (++wrong <= 5)
+                    ADD_FAILURE() << (expected == Paint::Bare ? "paint where the picture is bare" : "pure black inside a painted part")
+                                  << " at " << x << "," << y;
+            }
+        EXPECT_EQ(wrong, 0);
     }
 }
 

@@ -18,7 +18,9 @@ packages=(
   libpng-dev:i386                        # the 32-bit preview host writes PNG pictures
 )
 if [ "${1:-}" = art ]; then
-  packages+=(g++ librsvg2-dev libmagick++-dev imagemagick fonts-dejavu-core)
+  # The artwork's text is DejaVu Sans Bold Condensed; the condensed faces are in the -extra
+  # package. Without them the text falls back to the wider face and the bitmaps come out different.
+  packages+=(g++ librsvg2-dev libmagick++-dev imagemagick fonts-dejavu-core fonts-dejavu-extra)
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

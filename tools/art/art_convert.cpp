@@ -17,16 +17,26 @@
 //               given the black entry. A pure-black pixel inside the shape is refused.
 //   lever       a sprite whose surround is also one 4-connected area joined to the border.
 // Nothing is written unless every bitmap of the manifest meets its rules, and no two bitmaps of
-// one run may end up with the same palette.
+// one run may end up with the same palette. Then every bitmap goes to a temporary file beside its
+// target, and the temporaries replace the targets only once all of them are written: a run
+// writes all its bitmaps or none.
+//
+// The manifest and the SVG files are untrusted input: anything wrong in them is refused with one
+// line that names the manifest file and line, or the SVG file, and exit status 1.
 
 #include <librsvg/rsvg.h>
 #include <cairo.h>
 #include <Magick++.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -44,6 +54,7 @@ namespace {
 enum class Kind { Background, Sprite, Lever };
 
 struct Entry {
+    std::string where;  // "MANIFEST:LINE", the line that names the bitmap
     std::string module;
     int id = 0;
     std::string svg;
@@ -53,6 +64,8 @@ struct Entry {
     Kind kind = Kind::Sprite;
     int black_entry = 0;
     std::vector<int> extra_black;
+    fs::path svg_path;  // ROOT/<module>/art/<svg>
+    fs::path target;    // ROOT/<module>/bitmaps/<id>.bmp
     std::string name() const { return module + " " + std::to_string(id); }
 };
 
@@ -68,53 +81,97 @@ constexpr Rgb kMatte{12, 10, 10};
 // A sprite pixel belongs to the shape when at least half of it is covered.
 constexpr int kCoverageThreshold = 128;
 
+// A refusal; its message names the file (and line) it is about.
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void fail(const Entry& e, const std::string& why) {
-    throw Failure(e.name() + " (" + e.svg + "): " + why);
+// Library messages may span lines (libxml's end in a newline); an error is one line.
+std::string one_line(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
 }
 
-std::vector<Entry> read_manifest(const fs::path& path) {
+[[noreturn]] void fail(const Entry& e, const std::string& why) {
+    throw Failure(e.svg_path.string() + ": " + one_line(why) + " (" + e.name() + ", " + e.where + ")");
+}
+
+// Bitmaps are small pictures; the limit keeps a mistyped size from asking for gigabytes.
+constexpr int kLargestSide = 4096;
+
+// A whole decimal number from low to high, the token and nothing else.
+int number_field(const std::string& where, const char* field, const std::string& token, int low, int high) {
+    int value = 0;
+    const char* end = token.data() + token.size();
+    const auto [stop, error] = std::from_chars(token.data(), end, value);
+    if (error != std::errc() || stop != end || value < low || value > high)
+        throw Failure(where + ": " + field + " \"" + token + "\" is not a whole number from " +
+                      std::to_string(low) + " to " + std::to_string(high));
+    return value;
+}
+
+// Module and SVG names become parts of paths under ROOT, so each must be one plain name.
+std::string name_field(const std::string& where, const char* field, const std::string& token) {
+    if (token == "." || token == ".." || token.find_first_of(std::string("/\0", 2)) != std::string::npos)
+        throw Failure(where + ": " + field + " \"" + token + "\" is not a plain file name");
+    return token;
+}
+
+std::vector<Entry> read_manifest(const fs::path& path, const fs::path& root) {
     std::ifstream in(path);
-    if (!in) throw Failure("cannot read manifest " + path.string());
+    if (!in) throw Failure(path.string() + ": cannot read the manifest: " + std::strerror(errno));
     std::vector<Entry> entries;
+    std::map<std::pair<std::string, int>, std::string> named;  // (module, id) -> where
     std::string line;
-    int line_no = 0;
-    while (std::getline(in, line)) {
-        ++line_no;
+    for (int line_no = 1; std::getline(in, line); ++line_no) {
         if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-        std::istringstream fields(line);
+        std::istringstream split(line);
+        std::vector<std::string> fields;
+        for (std::string field; split >> field;) fields.push_back(field);
+        if (fields.empty()) continue;  // blank or comment line
         Entry e;
-        std::string kind, extra;
-        if (!(fields >> e.module)) continue;  // blank or comment line
-        if (!(fields >> e.id >> e.svg >> e.width >> e.height >> e.pixels_per_metre >> kind >>
-              e.black_entry >> extra))
-            throw Failure(path.string() + ":" + std::to_string(line_no) + ": expected 9 fields");
+        e.where = path.string() + ":" + std::to_string(line_no);
+        if (fields.size() != 9)
+            throw Failure(e.where + ": expected 9 fields (module id svg width height ppm kind black extra), found " +
+                          std::to_string(fields.size()));
+        e.module = name_field(e.where, "module", fields[0]);
+        e.id = number_field(e.where, "id", fields[1], 1, 65535);
+        e.svg = name_field(e.where, "svg", fields[2]);
+        e.width = number_field(e.where, "width", fields[3], 1, kLargestSide);
+        e.height = number_field(e.where, "height", fields[4], 1, kLargestSide);
+        e.pixels_per_metre = number_field(e.where, "ppm", fields[5], 1, INT32_MAX);
+        const std::string& kind = fields[6];
         if (kind == "background") e.kind = Kind::Background;
         else if (kind == "sprite") e.kind = Kind::Sprite;
         else if (kind == "lever") e.kind = Kind::Lever;
-        else throw Failure(path.string() + ":" + std::to_string(line_no) + ": unknown kind " + kind);
-        if (extra != "-") {
-            std::istringstream list(extra);
-            std::string item;
-            while (std::getline(list, item, ',')) e.extra_black.push_back(std::stoi(item));
-        }
+        else throw Failure(e.where + ": kind \"" + kind + "\" is not background, sprite or lever");
+        e.black_entry = number_field(e.where, "black", fields[7], 0, 255);
         std::set<int> black{e.black_entry};
-        for (int i : e.extra_black) black.insert(i);
-        if (e.width <= 0 || e.height <= 0 || e.pixels_per_metre <= 0 ||
-            black.size() != 1 + e.extra_black.size() || *black.begin() < 0 || *black.rbegin() > 255)
-            throw Failure(path.string() + ":" + std::to_string(line_no) + ": bad values");
+        if (fields[8] != "-") {
+            // Each comma-separated item, empty ones included, must be an entry number.
+            std::istringstream list(fields[8] + ",");
+            for (std::string item; std::getline(list, item, ',');) {
+                e.extra_black.push_back(number_field(e.where, "extra", item, 0, 255));
+                if (!black.insert(e.extra_black.back()).second)
+                    throw Failure(e.where + ": extra entry " + item + " is named twice");
+            }
+        }
+        const auto [earlier, added] = named.emplace(std::pair(e.module, e.id), e.where);
+        if (!added) throw Failure(e.where + ": " + e.name() + " is already named at " + earlier->second);
+        e.svg_path = root / e.module / "art" / e.svg;
+        e.target = root / e.module / "bitmaps" / (std::to_string(e.id) + ".bmp");
         entries.push_back(e);
     }
+    if (in.bad()) throw Failure(path.string() + ": cannot read the manifest: " + std::strerror(errno));
+    if (entries.empty()) throw Failure(path.string() + ": the manifest names no bitmap");
     return entries;
 }
 
 // Renders the SVG at exactly width x height pixels; returns premultiplied ARGB words.
-std::vector<uint32_t> render(const Entry& e, const fs::path& svg_path) {
+std::vector<uint32_t> render(const Entry& e) {
     GError* error = nullptr;
-    RsvgHandle* handle = rsvg_handle_new_from_file(svg_path.c_str(), &error);
+    RsvgHandle* handle = rsvg_handle_new_from_file(e.svg_path.c_str(), &error);
     if (!handle) {
         std::string why = error ? error->message : "unknown error";
         if (error) g_error_free(error);
@@ -137,6 +194,11 @@ std::vector<uint32_t> render(const Entry& e, const fs::path& svg_path) {
     }
 
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, e.width, e.height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        g_object_unref(handle);
+        cairo_surface_destroy(surface);
+        fail(e, "cannot make a drawing surface of that size");
+    }
     cairo_t* cr = cairo_create(surface);
     RsvgRectangle viewport{0, 0, double(e.width), double(e.height)};
     bool drawn = rsvg_handle_render_document(handle, cr, &viewport, &error);
@@ -164,9 +226,9 @@ uint8_t over(uint32_t premultiplied, int alpha, uint8_t matte) {
     return uint8_t(std::min(255, int(premultiplied) + ((255 - alpha) * matte + 127) / 255));
 }
 
-// The colours that the picture's non-black pixels may take: the quantiser's palette for them,
-// made distinct, never pure black, and filled up to exactly `count` colours.
-std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, size_t count) {
+// The quantiser's palette for the painted pixels: at most `count` colours.
+std::vector<Magick::ColorRGB> quantised_colours(const std::vector<Rgb>& pixels, size_t count) {
+    if (pixels.empty()) return {};
     // The painted pixels, in a block of rows (the library limits an image's width); the last
     // row is filled up by starting over, which adds no colour.
     const size_t columns = std::min<size_t>(256, pixels.size());
@@ -181,19 +243,24 @@ std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, si
     image.quantizeColors(count);
     image.quantizeDither(false);
     image.quantize();
+    std::vector<Magick::ColorRGB> colours;
+    for (size_t i = 0; i < image.colorMapSize(); ++i) colours.push_back(image.colorMap(i));
+    return colours;
+}
 
+// The colours that the picture's non-black pixels may take: the quantiser's palette for them,
+// made distinct, never pure black, and filled up to exactly `count` colours.
+std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, size_t count) {
     std::set<uint32_t> seen;
     std::vector<Rgb> colours;
     auto add = [&](Rgb c) {
         if (c.black()) c = Rgb{1, 1, 1};  // a cluster of near-blacks may round to 0
         if (seen.insert(c.key()).second) colours.push_back(c);
     };
-    for (size_t i = 0; i < image.colorMapSize(); ++i) {
-        Magick::ColorRGB c = image.colorMap(i);
+    for (const Magick::ColorRGB& c : quantised_colours(pixels, count)) {
         auto to8 = [](double v) { return uint8_t(std::clamp(int(v * 255.0 + 0.5), 0, 255)); };
         add(Rgb{to8(c.red()), to8(c.green()), to8(c.blue())});
     }
-    if (colours.empty()) fail(e, "the picture has no painted pixels");
     if (colours.size() > count) fail(e, "the quantiser returned too many colours");
     std::sort(colours.begin(), colours.end(), [](const Rgb& a, const Rgb& b) {
         int la = 299 * a.r + 587 * a.g + 114 * a.b, lb = 299 * b.r + 587 * b.g + 114 * b.b;
@@ -215,7 +282,11 @@ std::vector<Rgb> make_colours(const Entry& e, const std::vector<Rgb>& pixels, si
                     break;
                 }
             }
-    if (colours.size() != count) fail(e, "cannot fill the palette with distinct colours");
+    // A picture of few colours (one flat colour, or none painted) has too few near duplicates
+    // for the rest; the lowest colour values not yet taken fill it. At most `count` values are
+    // taken, so this ends within 2 x `count` values.
+    for (uint32_t key = 1; colours.size() < count; ++key)
+        if (seen.insert(key).second) colours.push_back(Rgb{uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key)});
     return colours;
 }
 
@@ -270,9 +341,8 @@ struct Bitmap {
     std::array<Rgb, 256> palette;
 };
 
-Bitmap convert(const Entry& e, const fs::path& root) {
-    const fs::path svg_path = root / e.module / "art" / e.svg;
-    const std::vector<uint32_t> argb = render(e, svg_path);
+Bitmap convert(const Entry& e) {
+    const std::vector<uint32_t> argb = render(e);
     const size_t n = argb.size();
 
     std::vector<bool> surround(n, false);
@@ -293,17 +363,12 @@ Bitmap convert(const Entry& e, const fs::path& root) {
                             std::to_string(i / e.width) + ")");
         }
     }
-    if (e.kind != Kind::Background) {
-        if (std::find(surround.begin(), surround.end(), true) == surround.end())
-            fail(e, "the picture has no see-through surround");
-        if (e.kind == Kind::Lever && !surround_joined_to_border(e, surround))
-            fail(e, "the pure-black surround is not one area joined to the border");
-    }
+    if (e.kind == Kind::Lever && !surround_joined_to_border(e, surround))
+        fail(e, "the pure-black surround is not one area joined to the border");
 
     std::vector<Rgb> painted;
     for (size_t i = 0; i < n; ++i)
         if (!surround[i]) painted.push_back(colour[i]);
-    if (painted.empty()) fail(e, "the picture has no painted pixels");
     const size_t black_count = 1 + e.extra_black.size();
     const std::vector<Rgb> colours = make_colours(e, painted, 256 - black_count);
 
@@ -379,6 +444,69 @@ Bitmap convert(const Entry& e, const fs::path& root) {
     return bmp;
 }
 
+// Temporary files beside the targets, removed on the way out unless moved into place.
+class Temporaries {
+public:
+    Temporaries() = default;
+    Temporaries(const Temporaries&) = delete;
+    Temporaries& operator=(const Temporaries&) = delete;
+    ~Temporaries() {
+        for (const fs::path& path : pending_) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+    }
+
+    // Writes the bytes to a new temporary beside `target`: a hidden file named after this
+    // process, created only if no such file exists, so that nothing else is overwritten.
+    void create(const fs::path& target, const std::vector<uint8_t>& bytes) {
+        const fs::path path = target.parent_path() /
+                              ("." + target.filename().string() + "." + std::to_string(getpid()) + ".tmp");
+        std::FILE* out = std::fopen(path.c_str(), "wbx");
+        if (!out) throw Failure(path.string() + ": cannot create: " + std::strerror(errno));
+        pending_.push_back(path);
+        targets_.push_back(target);
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        const int write_error = errno;
+        if (std::fclose(out) != 0 || !written)
+            throw Failure(path.string() + ": cannot write: " + std::strerror(written ? errno : write_error));
+    }
+
+    // Renames every temporary over its target, in the order they were created.
+    void move_into_place() {
+        for (size_t i = 0; i < pending_.size(); ++i) {
+            std::error_code error;
+            fs::rename(pending_[i], targets_[i], error);
+            if (error)
+                throw Failure(targets_[i].string() + ": cannot replace: " + error.message() +
+                              (i > 0 ? " (the bitmaps before it in the manifest are replaced)" : ""));
+            pending_[i].clear();
+        }
+        pending_.clear();
+    }
+
+private:
+    std::vector<fs::path> pending_;
+    std::vector<fs::path> targets_;
+};
+
+// Writes every bitmap or none. The targets are checked first, so that once all temporaries are
+// written, renaming them (within one folder each) has nothing left to fail on.
+void write_all(const std::vector<Entry>& entries, const std::vector<Bitmap>& bitmaps) {
+    for (const Entry& e : entries) {
+        const fs::path folder = e.target.parent_path();
+        std::error_code error;
+        fs::create_directories(folder, error);
+        if (error) throw Failure(folder.string() + ": cannot create the folder: " + error.message());
+        const fs::file_status status = fs::symlink_status(e.target, error);
+        if (fs::exists(status) && !fs::is_regular_file(status))
+            throw Failure(e.target.string() + ": is in the way, not a regular file");
+    }
+    Temporaries temporaries;
+    for (size_t i = 0; i < entries.size(); ++i) temporaries.create(entries[i].target, bitmaps[i].file);
+    temporaries.move_into_place();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -387,32 +515,33 @@ int main(int argc, char** argv) {
         return 2;
     }
     Magick::InitializeMagick(argv[0]);
+    // One thread, so that the quantiser works the same way whatever the machine's number of cores.
+    Magick::ResourceLimits::thread(1);
     try {
-        const std::vector<Entry> entries = read_manifest(argv[1]);
-        const fs::path root = argv[2];
+        const std::vector<Entry> entries = read_manifest(argv[1], argv[2]);
         std::vector<Bitmap> bitmaps;
-        for (const Entry& e : entries) bitmaps.push_back(convert(e, root));
+        for (const Entry& e : entries) {
+            try {
+                bitmaps.push_back(convert(e));
+            } catch (const Failure&) {
+                throw;
+            } catch (const std::exception& ex) {  // the libraries' own
+                fail(e, ex.what());
+            }
+        }
         for (size_t i = 0; i < entries.size(); ++i)
             for (size_t j = 0; j < i; ++j)
                 if (bitmaps[i].palette == bitmaps[j].palette)
-                    throw Failure(entries[i].name() + " has the same palette as " +
-                                  entries[j].name());
-        for (size_t i = 0; i < entries.size(); ++i) {
-            const fs::path dir = root / entries[i].module / "bitmaps";
-            fs::create_directories(dir);
-            const fs::path file = dir / (std::to_string(entries[i].id) + ".bmp");
-            std::ofstream out(file, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(bitmaps[i].file.data()),
-                      std::streamsize(bitmaps[i].file.size()));
-            if (!out) throw Failure("cannot write " + file.string());
-            std::cout << "wrote " << file.string() << " (" << bitmaps[i].file.size() - 14
+                    throw Failure(entries[i].where + ": " + entries[i].name() + " has the same palette as " +
+                                  entries[j].name() + " (" + entries[j].where + ")");
+        write_all(entries, bitmaps);
+        for (size_t i = 0; i < entries.size(); ++i)
+            std::cout << "wrote " << entries[i].target.string() << " (" << bitmaps[i].file.size() - 14
                       << " resource bytes)\n";
-        }
-    } catch (const Failure& f) {
-        std::cerr << "art_convert: " << f.what() << "\n";
-        return 1;
+        std::cout.flush();
+        if (!std::cout) throw Failure("cannot write to the standard output");
     } catch (const std::exception& ex) {
-        std::cerr << "art_convert: " << ex.what() << "\n";
+        std::cerr << "art_convert: " << one_line(ex.what()) << "\n";
         return 1;
     }
     return 0;
