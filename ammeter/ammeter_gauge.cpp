@@ -13,7 +13,7 @@ extern VarBinding GateVar;
 
 double GAUGE_CALL AmmeterNeedleCallback(VarBinding* input);
 double GAUGE_CALL GeneratorSwitchIconCallback(VarBinding* input);
-std::uint32_t GAUGE_CALL GeneratorSwitchHandler(PixelPos* point, std::uint32_t host_word);
+uint32_t GAUGE_CALL GeneratorSwitchHandler(PixelPos* point, uint32_t host_word);
 
 // The gauge's own install step: the gate variable is bound once the elements are installed, and
 // stays bound across kill and re-install.
@@ -98,7 +98,7 @@ constinit MouseArea AmmeterMouseAreas[6] = {
 constinit VarBinding GateVar = {.var_id = 171};
 
 // The switch: 1 on (as loaded), 0 off. Only the switch handler writes it.
-constinit std::uint32_t GeneratorSwitchOn = 1;
+constinit uint32_t GeneratorSwitchOn = 1;
 
 // ---------------------------------------------------------------------------------------------
 // Callbacks and handler
@@ -121,7 +121,7 @@ double GAUGE_CALL GeneratorSwitchIconCallback(VarBinding*) { return GeneratorSwi
 
 // One call per click, and every call toggles; the needle and the picture show the new position
 // the next time the host asks them.
-std::uint32_t GAUGE_CALL GeneratorSwitchHandler(PixelPos*, std::uint32_t) {
+uint32_t GAUGE_CALL GeneratorSwitchHandler(PixelPos*, uint32_t) {
     GeneratorSwitchOn = GeneratorSwitchOn == 0 ? 1 : 0;
     return 0;
 }

@@ -18,7 +18,7 @@ struct GaugeRoutines {
     // The one routine that finds the root through the header, as the host may redirect root_ref.
     static void GAUGE_CALL GaugeQuery() { services().QueryElements(*header.root_ref); }
 
-    static void GAUGE_CALL GaugeInstall(std::uint32_t host_value) {
+    static void GAUGE_CALL GaugeInstall(uint32_t host_value) {
         services().InstallElements(root, host_value);
         if constexpr (own_install_steps != nullptr) own_install_steps();
         // InstallElements has just set the background's image to a host record; the host wants
@@ -29,7 +29,7 @@ struct GaugeRoutines {
 
     static void GAUGE_CALL GaugeInitialize() { services().InitializeElements(root); }
     static void GAUGE_CALL GaugeUpdate() { services().UpdateElements(root); }
-    static void GAUGE_CALL GaugeGenerate(std::uint32_t host_value) { services().GenerateElements(root, host_value); }
+    static void GAUGE_CALL GaugeGenerate(uint32_t host_value) { services().GenerateElements(root, host_value); }
     static void GAUGE_CALL GaugeDraw() { services().DrawElements(root); }
 
     // Mouse areas go before the elements they lie on; a gauge's own bindings stay bound.

@@ -16,3 +16,11 @@ void GAUGE_CALL ModuleEmptyRoutine() {}
 // is built without any runtime or system library.
 extern "C" int __stdcall DllMain(void* /*module*/, unsigned long /*notification*/, void* /*reserved*/) { return 1; }
 #endif
+
+#if defined(_MSC_VER)
+// Microsoft's compilers (and clang-cl) make every object that uses floating point refer to
+// _fltused, the symbol by which the C runtime's floating-point support gets linked in. The module
+// has no runtime and needs none of it (its arithmetic is plain SSE2, it formats no numbers), so the
+// reference is satisfied here.
+extern "C" int _fltused = 0;
+#endif

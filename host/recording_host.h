@@ -46,12 +46,14 @@ inline constexpr std::uint8_t kHostOwnedFill = 0xA5;
 
 // The record the host hangs on the background's `image` field: the gauge's size starts at the
 // word at offset 4, which is where the module's install routine points InstallMouseAreas.
-struct GAUGE_PACKED HostImageRecord {
+GAUGE_PACKED_BEGIN
+struct HostImageRecord {
     std::uint32_t tag;            // 0x00 "GIMG", so a stray pointer to it is recognisable
     std::int32_t width;           // 0x04 the background bitmap's width, or 0 without one
     std::int32_t height;          // 0x08
     std::uint32_t reserved[5];
 };
+GAUGE_PACKED_END
 static_assert(offsetof(HostImageRecord, width) == 4);
 
 class RecordingHost {

@@ -4,9 +4,9 @@
 
 #include "gauge_frame/gauge_frame.h"
 
-std::uint32_t GAUGE_CALL LeftMixtureHandler(PixelPos* point, std::uint32_t host_word);
-std::uint32_t GAUGE_CALL RightMixtureHandler(PixelPos* point, std::uint32_t host_word);
-std::uint32_t GAUGE_CALL LeftPropellerHandler(PixelPos* point, std::uint32_t host_word);
-std::uint32_t GAUGE_CALL RightPropellerHandler(PixelPos* point, std::uint32_t host_word);
-std::uint32_t GAUGE_CALL LeftThrottleHandler(PixelPos* point, std::uint32_t host_word);
-std::uint32_t GAUGE_CALL RightThrottleHandler(PixelPos* point, std::uint32_t host_word);
+uint32_t GAUGE_CALL LeftMixtureHandler(PixelPos* point, uint32_t host_word);
+uint32_t GAUGE_CALL RightMixtureHandler(PixelPos* point, uint32_t host_word);
+uint32_t GAUGE_CALL LeftPropellerHandler(PixelPos* point, uint32_t host_word);
+uint32_t GAUGE_CALL RightPropellerHandler(PixelPos* point, uint32_t host_word);
+uint32_t GAUGE_CALL LeftThrottleHandler(PixelPos* point, uint32_t host_word);
+uint32_t GAUGE_CALL RightThrottleHandler(PixelPos* point, uint32_t host_word);

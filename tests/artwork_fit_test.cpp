@@ -13,6 +13,7 @@
 #include "host/bitmap.h"
 #include "host/module_library.h"
 #include "host/module_resources.h"
+#include "module_under_test.h"
 #include "raw_words.h"
 
 using gauge_host::Bitmap;
@@ -31,7 +32,7 @@ using Pixel = std::pair<std::int32_t, std::int32_t>;
 class Gauge {
 public:
     explicit Gauge(const char* name)
-        : module_(gauge_host::PathBesideProgram(gauge_host::ModuleFileName(name))), resources_(module_) {}
+        : module_(ModuleUnderTest(name)), resources_(module_) {}
 
     // The element chain from the root, as the header's root variable leads to it.
     std::vector<const void*> Chain() const {

@@ -13,6 +13,7 @@
 #include "host/bitmap.h"
 #include "host/module_library.h"
 #include "host/module_resources.h"
+#include "module_under_test.h"
 #include "raw_words.h"
 
 using gauge_host::Bitmap;
@@ -60,7 +61,7 @@ class BitmapResources : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         for (const char* name : {"quadrant_gauge", "ammeter_gauge"}) {
-            ModuleLibrary module(gauge_host::PathBesideProgram(gauge_host::ModuleFileName(name)));
+            ModuleLibrary module(ModuleUnderTest(name));
             ModuleResources resources(module);
             for (const auto& resource : resources.all()) all_[name].push_back(resource);
         }

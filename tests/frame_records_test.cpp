@@ -12,6 +12,7 @@
 #include <windows.h>
 #endif
 #include "host/recording_host.h"
+#include "module_under_test.h"
 #include "raw_words.h"
 #include "record_expectations.h"
 
@@ -26,11 +27,9 @@ using raw::Zero;
 
 namespace {
 
-std::string FixturePath() { return gauge_host::PathBesideProgram(gauge_host::ModuleFileName("fixture_gauge")); }
-
 class FixtureRecords : public testing::TestWithParam<Placement> {
 protected:
-    ModuleLibrary module{FixturePath(), GetParam()};
+    ModuleLibrary module{ModuleUnderTest("fixture_gauge"), GetParam()};
 
     // A pointer field must point into the module's own image, wherever the loader put it.
     const void* InImage(const void* record, std::size_t offset) {

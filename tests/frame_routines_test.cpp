@@ -8,6 +8,7 @@
 
 #include "host/module_library.h"
 #include "host/recording_host.h"
+#include "module_under_test.h"
 #include "raw_words.h"
 #include "service_call_printer.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 class FixtureRoutines : public testing::Test {
 protected:
-    ModuleLibrary module{gauge_host::PathBesideProgram(gauge_host::ModuleFileName("fixture_gauge"))};
+    ModuleLibrary module{ModuleUnderTest("fixture_gauge")};
     RecordingHost host{module};
 
     void* header() { return &module.gauge(); }

@@ -1,5 +1,6 @@
-// Which built module a suite loads: the deliverable itself, or one of its test builds named by
-// the environment variable GAUGE_MODULE_VARIANT (a file-name suffix such as "_ubsan").
+// Which built module a suite loads: the deliverable itself, or another build of it named by the
+// environment variable GAUGE_MODULE_VARIANT, a file-name suffix: a test build such as "_ubsan",
+// or "_msvc", the same module built in the Microsoft ABI by clang-cl.
 #pragma once
 
 #include <cstdlib>

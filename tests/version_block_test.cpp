@@ -10,6 +10,7 @@
 #include "host/module_library.h"
 #include "host/module_resources.h"
 #include "host/version_block.h"
+#include "module_under_test.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -34,14 +35,10 @@ const Expected kModules[] = {
     {"ammeter_gauge", 100, "Varn Ammeter 2"},
 };
 
-std::string PathOf(const Expected& expected) {
-    return gauge_host::PathBesideProgram(gauge_host::ModuleFileName(expected.module));
-}
-
 TEST(VersionBlock, RawBlockHoldsTheFixedPartSixStringsInOrderAndTheTranslation) {
     for (const Expected& expected : kModules) {
         SCOPED_TRACE(expected.module);
-        ModuleLibrary module(PathOf(expected));
+        ModuleLibrary module(ModuleUnderTest(expected.module));
         ModuleResources resources(module);
         const auto* resource = resources.Find(gauge_host::kVersionResource, expected.resource_id);
         ASSERT_NE(resource, nullptr);
@@ -84,7 +81,7 @@ TEST(VersionBlock, RawBlockHoldsTheFixedPartSixStringsInOrderAndTheTranslation) 
 // carries; the ammeter's block, id 100, is read above through the loader's FindResource.
 TEST(VersionBlock, SystemVersionApiReadsTheQuadrantsBlock) {
     for (const Expected& expected : {kModules[0]}) {
-        const std::string path = PathOf(expected);
+        const std::string path = ModuleUnderTest(expected.module);
         DWORD ignored = 0;
         const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
         ASSERT_GT(size, 0u);

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds the gauge modules for both 32-bit targets: build/linux-i386/bin/*.so and
-# build/windows-i686/bin/*.dll (the DLLs are what the host simulator loads), then draws the preview
-# sheets of both gauges from the built shared objects into preview/ (git-ignored).
+# Builds the gauge modules for the 32-bit targets: build/linux-i386/bin/*.so,
+# build/windows-i686/bin/*.dll (the DLLs are what the host simulator loads) and the same DLLs in the
+# Microsoft ABI, build/windows-msvc/bin/*.dll, then draws the preview sheets of both gauges from the
+# built shared objects into preview/ (git-ignored).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-for preset in linux-i386 windows-i686; do
+for preset in linux-i386 windows-i686 windows-msvc; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
 done

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the gauge modules of both presets twice, in two build folders of different names, and
+# Builds the gauge modules of every preset twice, in two build folders of different names, and
 # compares their SHA-256 sums: one commit must give the same bytes wherever and whenever it is
 # built, so that anyone can check that a module came from a given commit. Where two files differ,
 # it names the first differing byte; it also fails if a module holds the path of its build folder.
@@ -14,15 +14,15 @@ trap 'rm -rf "$work"' EXIT
 folders=("$work/a" "$work/second-build-in-a-longer-folder")
 
 for folder in "${folders[@]}"; do
-  for preset in linux-i386 windows-i686; do
+  for preset in linux-i386 windows-i686 windows-msvc; do
     cmake --preset "$preset" -B "$folder/$preset" >/dev/null
     cmake --build "$folder/$preset" --target "${modules[@]}" >/dev/null
   done
 done
 
 status=0
-for preset in linux-i386 windows-i686; do
-  extension=so; [ "$preset" = windows-i686 ] && extension=dll
+for preset in linux-i386 windows-i686 windows-msvc; do
+  extension=dll; [ "$preset" = linux-i386 ] && extension=so
   for module in "${modules[@]}"; do
     first="${folders[0]}/$preset/bin/$module.$extension"
     second="${folders[1]}/$preset/bin/$module.$extension"

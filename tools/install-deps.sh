@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build pkg-config
   gcc-multilib g++-multilib              # the linux-i386 target
   g++-mingw-w64-i686                     # the windows-i686 target
+  clang lld llvm                         # the windows-msvc target: clang-cl, lld-link, llvm-rc
   googletest                             # built from source for each 32-bit target
   qemu-user                              # runs 32-bit Linux programs
   wine wine32:i386 wine64                # runs the 32-bit Windows DLLs in a real Windows loader

@@ -28,7 +28,7 @@ double GAUGE_CALL FixtureNeedleCallback(VarBinding* input) {
 double GAUGE_CALL FixtureIconCallback(VarBinding*) { return 2.0; }
 
 // Sends the pointer's height as the event's value.
-std::uint32_t GAUGE_CALL FixtureEventHandler(PixelPos* point, std::uint32_t) {
+uint32_t GAUGE_CALL FixtureEventHandler(PixelPos* point, uint32_t) {
     services().SendEvent(0x12345, point->y);
     return 0;
 }

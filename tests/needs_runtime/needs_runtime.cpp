@@ -5,8 +5,9 @@
 
 constinit ModuleLinkage Linkage = {.module_id = 19};
 
-extern "C" std::uint64_t SplitWord(std::uint64_t word, std::uint64_t parts) { return word / parts; }
+// Declared as the C library declares it: a module includes only the compiler's own headers.
+extern "C" void* memcpy(void* to, const void* from, size_t count);
 
-extern "C" void CopyBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
-    __builtin_memcpy(to, from, count);
-}
+extern "C" uint64_t SplitWord(uint64_t word, uint64_t parts) { return word / parts; }
+
+extern "C" void CopyBytes(uint8_t* to, const uint8_t* from, size_t count) { memcpy(to, from, count); }

@@ -1,6 +1,7 @@
 #include "tools/preview/needle_angle.h"
 
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace gauge_preview {

@@ -16,13 +16,13 @@ extern ElementBase* TinyRoot;
 extern StaticImageElement TinyBackground;
 extern MouseArea TinyMouseAreas[];
 
-std::uint32_t GAUGE_CALL TinyHandler(PixelPos*, std::uint32_t) { return 0; }
+uint32_t GAUGE_CALL TinyHandler(PixelPos*, uint32_t) { return 0; }
 
 #if TINY_GAUGE_FAULT == 1
 extern "C" __attribute__((visibility("default"))) void TinyExtraExport() {}
 #endif
 
-constexpr std::uint32_t kPictureBitmap = TINY_GAUGE_FAULT == 3 ? 400 : 300;
+constexpr uint32_t kPictureBitmap = TINY_GAUGE_FAULT == 3 ? 400 : 300;
 
 constinit StaticImageElement TinyPicture = {
     .header = {.element_type = kStaticImage, .resource_id = kPictureBitmap, .position = {2, 2}, .offset = {0, 0},
