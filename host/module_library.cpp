@@ -6,66 +6,78 @@
 #include <dlfcn.h>
 #include <link.h>
 #include <unistd.h>
-
-#include "host/elf_file.h"
 #endif
 
-#include <algorithm>
 #include <cstdint>
 
+#include "host/module_activity.h"
+
 namespace gauge_host {
+
+ModuleLibrary::ModuleLibrary(const std::string& path, Placement placement) : file_(ModuleFile::Read(path)) {
+    RequireGaugeExports(file_);
+    Load(placement);
+}
+
+ModuleLibrary::ModuleLibrary(ModuleFile file, Placement placement) : file_(std::move(file)) {
+    RequireGaugeExports(file_);
+    Load(placement);
+}
+
+ModuleLibrary::~ModuleLibrary() { Release(); }
 
 #if defined(_WIN32)
 
 namespace {
 
-ModuleImage ImageOf(HMODULE module) {
-    auto base = reinterpret_cast<std::uintptr_t>(module);
-    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    return {base, base + nt->OptionalHeader.SizeOfImage};
+std::string LastErrorText() {
+    const DWORD error = GetLastError();
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text, nullptr);
+    std::string message = text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) message.pop_back();
+    return message.empty() ? "error " + std::to_string(error) : message;
 }
 
-std::string LastErrorText() {
-    char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, text,
-                   sizeof text, nullptr);
-    std::string message = text;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-    return message.empty() ? "error " + std::to_string(GetLastError()) : message;
+HMODULE LoadWithoutSearching(const std::string& path) {
+    ModuleActivity activity(ActivityKind::Loading, "loading it");
+    // The module's own folder first for what it imports, never the current one or the path.
+    return LoadLibraryExA(PathForLoader(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace
 
-ModuleLibrary::ModuleLibrary(const std::string& path, Placement placement) : path_(path) {
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr) throw ModuleLoadError(path + ": cannot be loaded as a library: " + LastErrorText());
+void ModuleLibrary::Load(Placement placement) {
+    const std::string& path = file_.path();
+    HMODULE module = LoadWithoutSearching(path);
+    if (module == nullptr) throw LoaderRejection(path, LastErrorText());
     if (placement == Placement::AwayFromPreferred) {
         // Hold the range the module was just given (free, so its preferred base), then load it
         // again: the loader has to place it elsewhere and apply every base relocation.
-        ModuleImage first = ImageOf(module);
+        const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(module);
+        const std::uintptr_t size = file_.image().segments().back().end - file_.image().begin();
         FreeLibrary(module);
-        reservation_ = VirtualAlloc(reinterpret_cast<void*>(first.begin), first.end - first.begin, MEM_RESERVE,
-                                    PAGE_NOACCESS);
-        avoided_base_ = first.begin;
-        module = LoadLibraryA(path.c_str());
-        if (module == nullptr) throw ModuleLoadError(path + ": cannot be loaded a second time: " + LastErrorText());
+        reservation_ = VirtualAlloc(reinterpret_cast<void*>(first), size, MEM_RESERVE, PAGE_NOACCESS);
+        avoided_base_ = first;
+        module = LoadWithoutSearching(path);
+        if (module == nullptr) throw LoaderRejection(path, "a second load failed: " + LastErrorText());
     }
     handle_ = module;
-    image_ = ImageOf(module);
+    // The image's first segment is the headers, at the module's base.
+    load_shift_ = reinterpret_cast<std::uintptr_t>(module) - file_.image().begin();
+    image_ = file_.image().MappedAt(load_shift_);
     FindRecords();
 }
 
 void ModuleLibrary::Release() {
+    ModuleActivity activity(ActivityKind::Module, "its shut-down code");
     if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
     if (reservation_ != nullptr) VirtualFree(reservation_, 0, MEM_RELEASE);
     handle_ = reservation_ = nullptr;
 }
 
 void* ModuleLibrary::FindSymbol(const char* name) const {
-    void* symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-    if (symbol == nullptr) throw ModuleLoadError(path_ + ": not a gauge module: it does not export " + name);
-    return symbol;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
 }
 
 std::string PathBesideProgram(const std::string& file_name) {
@@ -80,75 +92,34 @@ std::string ModuleFileName(const std::string& module_name) { return module_name 
 
 #else
 
-namespace {
-
-struct ImageSearch {
-    std::uintptr_t base;
-    ModuleImage image;
-};
-
-int FindImage(dl_phdr_info* info, size_t, void* data) {
-    auto* search = static_cast<ImageSearch*>(data);
-    if (info->dlpi_addr != search->base) return 0;
-    std::uintptr_t end = 0;
-    for (int i = 0; i < info->dlpi_phnum; ++i) {
-        const auto& segment = info->dlpi_phdr[i];
-        if (segment.p_type == PT_LOAD) end = std::max<std::uintptr_t>(end, segment.p_vaddr + segment.p_memsz);
-    }
-    search->image = {info->dlpi_addr, info->dlpi_addr + end};
-    return 1;
-}
-
-// The loader maps a shared object's segments straight from the file, so one whose file ends
-// inside a segment loads, and then faults when the missing part is touched: such a file is refused
-// before it is loaded. Any other file is left to the loader to judge.
-void RefuseTruncatedModule(const std::string& path) {
-    const ElfFile file(path);
-    Elf* elf = file.elf();
-    const std::uint64_t file_size = file.size();
-    std::uint64_t needed = 0;
-    std::size_t segments = 0;
-    if (elf != nullptr && elf_getphdrnum(elf, &segments) == 0) {
-        GElf_Ehdr header;
-        if (gelf_getehdr(elf, &header) != nullptr)
-            needed = header.e_phoff + std::uint64_t{header.e_phentsize} * segments;
-        for (std::size_t i = 0; i < segments; ++i) {
-            GElf_Phdr segment;
-            if (gelf_getphdr(elf, static_cast<int>(i), &segment) != nullptr && segment.p_type == PT_LOAD)
-                needed = std::max<std::uint64_t>(needed, segment.p_offset + segment.p_filesz);
-        }
-    }
-    if (needed > file_size)
-        throw ModuleLoadError(path + ": cannot be loaded as a library: the file is truncated "
-                                          "(its segments need " +
-                                          std::to_string(needed) + " bytes, it has " + std::to_string(file_size) + ")");
-}
-
-}  // namespace
-
 // A shared object is always placed by the loader and relocated there, so both placements are one.
-ModuleLibrary::ModuleLibrary(const std::string& path, Placement) : path_(path) {
-    RefuseTruncatedModule(path);
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) throw ModuleLoadError(path + ": cannot be loaded as a library: " + dlerror());
+void ModuleLibrary::Load(Placement) {
+    const std::string& path = file_.path();
+    {
+        ModuleActivity activity(ActivityKind::Loading, "loading it");
+        handle_ = dlopen(PathForLoader(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    if (handle_ == nullptr) {
+        const char* error = dlerror();
+        throw LoaderRejection(path, error != nullptr ? error : "it gives no reason");
+    }
+    link_map* map = nullptr;
+    if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) {
+        Release();
+        throw LoaderRejection(path, "it does not say where it placed the module");
+    }
+    load_shift_ = map->l_addr;
+    image_ = file_.image().MappedAt(load_shift_);
     FindRecords();
-    Dl_info info{};
-    dladdr(linkage_, &info);
-    ImageSearch search{reinterpret_cast<std::uintptr_t>(info.dli_fbase), {}};
-    dl_iterate_phdr(FindImage, &search);
-    image_ = search.image;
 }
 
 void ModuleLibrary::Release() {
+    ModuleActivity activity(ActivityKind::Module, "its shut-down code");
     if (handle_ != nullptr) dlclose(handle_);
     handle_ = nullptr;
 }
 
-void* ModuleLibrary::FindSymbol(const char* name) const {
-    void* symbol = dlsym(handle_, name);
-    if (symbol == nullptr) throw ModuleLoadError(path_ + ": not a gauge module: it does not export " + name);
-    return symbol;
-}
+void* ModuleLibrary::FindSymbol(const char* name) const { return dlsym(handle_, name); }
 
 std::string PathBesideProgram(const std::string& file_name) {
     char program[4096] = {};
@@ -162,15 +133,21 @@ std::string ModuleFileName(const std::string& module_name) { return module_name 
 
 #endif
 
-ModuleLibrary::~ModuleLibrary() { Release(); }
-
 void ModuleLibrary::FindRecords() {
-    try {
-        linkage_ = static_cast<ModuleLinkage*>(FindSymbol("Linkage"));
-        import_table_ = static_cast<ImportEntry*>(FindSymbol("ImportTable"));
-    } catch (...) {
-        Release();
-        throw;
+    const std::string& path = file_.path();
+    for (const char* name : {"Linkage", "ImportTable"}) {
+        const ExportedSymbol* symbol = file_.FindExport(name);
+        void* found = FindSymbol(name);
+        const char* fault = nullptr;
+        if (found == nullptr) fault = "the loader does not find its export ";
+        else if (reinterpret_cast<std::uintptr_t>(found) != symbol->address + load_shift_)
+            fault = "the loader finds another record than its own symbol table names for ";
+        if (fault != nullptr) {
+            Release();
+            throw ModuleLoadError(path + ": not a gauge module: " + fault + name);
+        }
+        if (std::string(name) == "Linkage") linkage_ = static_cast<ModuleLinkage*>(found);
+        else import_table_ = static_cast<ImportEntry*>(found);
     }
 }
 

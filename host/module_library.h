@@ -1,37 +1,16 @@
 // Loading a gauge module the way the host simulator does: by path, with the operating system's
-// own loader, then finding its two exported records by name.
+// own loader, then finding its two exported records by name. The file is read and checked first
+// (see module_file.h), so the loader only ever sees a file whose structure it can take.
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "gauge_frame/gauge_frame.h"
+#include "host/module_file.h"
+#include "host/module_image.h"
 
 namespace gauge_host {
-
-// The address range the loader mapped the module into.
-struct ModuleImage {
-    std::uintptr_t begin = 0;
-    std::uintptr_t end = 0;
-    bool Contains(const void* address) const {
-        auto value = reinterpret_cast<std::uintptr_t>(address);
-        return value >= begin && value < end;
-    }
-    // Whether `size` bytes from `address` lie wholly inside the image (no sum to overflow).
-    bool Holds(const void* address, std::size_t size) const {
-        auto value = reinterpret_cast<std::uintptr_t>(address);
-        return value >= begin && value <= end && size <= end - value;
-    }
-    // Whether `count` entries of `entry_size` bytes from `first` do; no entries read nothing.
-    bool HoldsArray(const void* first, std::uint32_t count, std::size_t entry_size) const {
-        return count == 0 || (Holds(first, 0) && count <= (end - reinterpret_cast<std::uintptr_t>(first)) / entry_size);
-    }
-};
-
-struct ModuleLoadError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 enum class Placement {
     Preferred,        // wherever the loader puts it
@@ -40,32 +19,44 @@ enum class Placement {
 
 class ModuleLibrary {
 public:
-    // Throws ModuleLoadError, with a message saying what is wrong, when the file is not a library
-    // or lacks either export.
+    // Reads and checks the file, then loads it. Throws ModuleLoadError, with a message naming the
+    // file and what is wrong, when it cannot be read, is not a library the loader can take, or
+    // lacks either export.
     explicit ModuleLibrary(const std::string& path, Placement placement = Placement::Preferred);
+    // Loads a file already read and checked.
+    explicit ModuleLibrary(ModuleFile file, Placement placement = Placement::Preferred);
     ~ModuleLibrary();
     ModuleLibrary(const ModuleLibrary&) = delete;
     ModuleLibrary& operator=(const ModuleLibrary&) = delete;
 
     ModuleLinkage& linkage() const { return *linkage_; }
     ImportEntry* import_table() const { return import_table_; }
+    // The first gauge Linkage lists.
     GaugeHeader& gauge() const { return *linkage_->gauges[0]; }
-    ModuleImage image() const { return image_; }
-    const std::string& path() const { return path_; }
+    // The module as the loader mapped it, segment by segment.
+    const ModuleImage& image() const { return image_; }
+    // The file it was loaded from, as read before loading.
+    const ModuleFile& file() const { return file_; }
+    const std::string& path() const { return file_.path(); }
+    // How far above its link-time addresses the loader placed the module.
+    std::uintptr_t load_shift() const { return load_shift_; }
     // The preferred base the Windows loader had to avoid; 0 where nothing was reserved.
     std::uintptr_t avoided_base() const { return avoided_base_; }
     void* native_handle() const { return handle_; }
 
 private:
+    void Load(Placement placement);
     void* FindSymbol(const char* name) const;
-    // Finds both exports; a library without them is unloaded again before the error is thrown.
+    // Finds both exports where the file's symbol table places them; a library without them is
+    // unloaded again before the error is thrown.
     void FindRecords();
     void Release();
 
-    std::string path_;
+    ModuleFile file_;
     void* handle_ = nullptr;
     void* reservation_ = nullptr;
     std::uintptr_t avoided_base_ = 0;
+    std::uintptr_t load_shift_ = 0;
     ModuleLinkage* linkage_ = nullptr;
     ImportEntry* import_table_ = nullptr;
     ModuleImage image_;

@@ -2,25 +2,151 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <tuple>
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include "host/elf_file.h"
-#endif
 
 namespace gauge_host {
 
 namespace {
 
-void SortResources(std::vector<Resource>& resources) {
-    std::sort(resources.begin(), resources.end(), [](const Resource& a, const Resource& b) {
+constexpr std::size_t kMostResources = 4096;
+
+// Little-endian words of a byte span, every read checked against its end.
+class Bytes {
+public:
+    explicit Bytes(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    std::size_t size() const { return bytes_.size(); }
+    bool Has(std::size_t at, std::size_t count) const { return at <= bytes_.size() && count <= bytes_.size() - at; }
+    std::uint16_t Word16(std::size_t at) const { return static_cast<std::uint16_t>(bytes_[at] | bytes_[at + 1] << 8); }
+    std::uint32_t Word32(std::size_t at) const { return static_cast<std::uint32_t>(Word16(at) | Word16(at + 2) << 16); }
+    std::vector<std::uint8_t> Slice(std::size_t at, std::size_t count) const {
+        return std::vector<std::uint8_t>(bytes_.begin() + at, bytes_.begin() + at + count);
+    }
+
+private:
+    const std::vector<std::uint8_t>& bytes_;
+};
+
+#if defined(_WIN32)
+
+// The DLL's resource tree: a directory of types, each a directory of ids, each a directory of
+// languages, whose entries point at the data. Offsets inside the tree count from the section's
+// start; the data's own offsets are addresses in the image, and must lie in the section too.
+class ResourceTree {
+public:
+    ResourceTree(const ModuleFile& file, std::vector<Resource>& resources, bool& has_named)
+        : file_(file), bytes_(file.resources().bytes), resources_(resources), has_named_(has_named) {}
+
+    void Read() { Directory(file_.resources().root, 0, {}); }
+
+private:
+    [[noreturn]] void Damaged(const std::string& why) const {
+        throw ModuleLoadError(file_.path() + ": its resource tree " + why);
+    }
+
+    void Directory(std::uint32_t at, int level, std::vector<std::uint32_t> path) {
+        if (level == 3) Damaged("is deeper than type, id and language");
+        if (!bytes_.Has(at, 16)) Damaged("points outside its resource section");
+        if (std::find(path.begin(), path.end(), at) != path.end()) Damaged("loops: a directory contains itself");
+        if (!visited_.insert(at).second) Damaged("reaches one directory twice");
+        path.push_back(at);
+        const std::size_t entries = std::size_t{bytes_.Word16(at + 12)} + bytes_.Word16(at + 14);
+        if (!bytes_.Has(at + 16, entries * 8)) Damaged("points outside its resource section");
+        for (std::size_t i = 0; i < entries; ++i) {
+            const std::uint32_t name = bytes_.Word32(at + 16 + i * 8), target = bytes_.Word32(at + 20 + i * 8);
+            if (name & 0x80000000u) {
+                has_named_ = true;
+                continue;
+            }
+            ids_[level] = name;
+            if ((target & 0x80000000u) != 0) {
+                if (level == 2) Damaged("has a directory where a language's data belongs");
+                Directory(target & 0x7FFFFFFFu, level + 1, path);
+            } else {
+                if (level != 2) Damaged("has data where a directory belongs");
+                Data(target);
+            }
+        }
+    }
+
+    void Data(std::uint32_t at) {
+        if (!bytes_.Has(at, 16)) Damaged("points outside its resource section");
+        const std::uint32_t address = bytes_.Word32(at), size = bytes_.Word32(at + 4);
+        const std::uint32_t section = file_.resources().section_offset;
+        if (address < section || !bytes_.Has(address - section, size)) Damaged("has data outside its resource section");
+        if (resources_.size() == kMostResources) Damaged("holds more than 4096 resources");
+        resources_.push_back({ids_[0], ids_[1], static_cast<std::uint16_t>(ids_[2]), bytes_.Slice(address - section, size)});
+    }
+
+    const ModuleFile& file_;
+    Bytes bytes_;
+    std::vector<Resource>& resources_;
+    bool& has_named_;
+    std::uint32_t ids_[3] = {};
+    std::set<std::uint32_t> visited_;
+};
+
+void ReadResources(const ModuleFile& file, std::vector<Resource>& resources, bool& has_named) {
+    if (file.resources().bytes.empty()) return;
+    ResourceTree(file, resources, has_named).Read();
+}
+
+#else
+
+// The resource compiler's .res file: a run of entries, each its data size, header size, type and
+// name (each 0xFFFF and a 16-bit number, or a UTF-16 text), aligned to 4, data version, memory
+// flags, language, version, characteristics; then the data, aligned to 4. The first entry of a
+// file is empty.
+void ReadResources(const ModuleFile& file, std::vector<Resource>& resources, bool& has_named) {
+    const Bytes bytes(file.resources().bytes);
+    auto damaged = [&](const std::string& why) {
+        return ModuleLoadError(file.path() + ": its resource section is damaged: " + why);
+    };
+    std::size_t at = 0;
+    while (bytes.Has(at, 8)) {
+        const std::uint32_t data_size = bytes.Word32(at);
+        const std::uint32_t header_size = bytes.Word32(at + 4);
+        if (header_size < 32 || !bytes.Has(at, header_size) || !bytes.Has(at + header_size, data_size))
+            throw damaged("an entry at byte " + std::to_string(at) + " runs past its end");
+        std::size_t field = at + 8;
+        bool numbered = true;
+        std::uint32_t numbers[2] = {};
+        const std::size_t header_end = at + header_size;
+        for (std::uint32_t& number : numbers) {
+            if (field + 4 > header_end) throw damaged("an entry's header at byte " + std::to_string(at) + " is cut short");
+            if (bytes.Word16(field) == 0xFFFF) {
+                number = bytes.Word16(field + 2);
+                field += 4;
+            } else {
+                numbered = false;
+                while (field + 2 <= header_end && bytes.Word16(field) != 0) field += 2;
+                field += 2;
+            }
+        }
+        field = (field + 3) & ~std::size_t{3};
+        if (field + 16 > header_end) throw damaged("an entry's header at byte " + std::to_string(at) + " is cut short");
+        const std::uint16_t language = bytes.Word16(field + 6);
+        const std::size_t data = at + header_size;
+        if (!numbered) has_named = true;
+        else if (numbers[0] != 0) {
+            if (resources.size() == kMostResources) throw damaged("it holds more than 4096 resources");
+            resources.push_back({numbers[0], numbers[1], language, bytes.Slice(data, data_size)});
+        }
+        at = (data + data_size + 3) & ~std::size_t{3};
+    }
+}
+
+#endif
+
+}  // namespace
+
+ModuleResources::ModuleResources(const ModuleFile& file) {
+    if (!file.resource_problem().empty()) throw ModuleLoadError(file.path() + ": its resources cannot be read: " + file.resource_problem());
+    ReadResources(file, resources_, has_named_resources_);
+    std::sort(resources_.begin(), resources_.end(), [](const Resource& a, const Resource& b) {
         return std::tie(a.type, a.id, a.language) < std::tie(b.type, b.id, b.language);
     });
 }
-
-}  // namespace
 
 const Resource* ModuleResources::Find(std::uint32_t type, std::uint32_t id, std::uint16_t language) const {
     for (const Resource& resource : resources_)
@@ -28,125 +154,10 @@ const Resource* ModuleResources::Find(std::uint32_t type, std::uint32_t id, std:
     return nullptr;
 }
 
-#if defined(_WIN32)
-
-namespace {
-
-struct Enumeration {
-    HMODULE module;
-    std::vector<Resource>* resources;
-    bool* has_named;
-};
-
-BOOL CALLBACK OnLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR context) {
-    auto* enumeration = reinterpret_cast<Enumeration*>(context);
-    HRSRC found = FindResourceExA(module, type, name, language);
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const auto* bytes = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-    if (bytes == nullptr) return TRUE;
-    enumeration->resources->push_back({static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(type)),
-                                       static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(name)), language,
-                                       std::vector<std::uint8_t>(bytes, bytes + SizeofResource(module, found))});
-    return TRUE;
+const Resource* ModuleResources::FindInAnyLanguage(std::uint32_t type, std::uint32_t id) const {
+    for (const Resource& resource : resources_)
+        if (resource.type == type && resource.id == id) return &resource;
+    return nullptr;
 }
-
-BOOL CALLBACK OnName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR context) {
-    if (!IS_INTRESOURCE(name)) {
-        *reinterpret_cast<Enumeration*>(context)->has_named = true;
-        return TRUE;
-    }
-    EnumResourceLanguagesA(module, type, name, OnLanguage, context);
-    return TRUE;
-}
-
-BOOL CALLBACK OnType(HMODULE module, LPSTR type, LONG_PTR context) {
-    if (!IS_INTRESOURCE(type)) {
-        *reinterpret_cast<Enumeration*>(context)->has_named = true;
-        return TRUE;
-    }
-    EnumResourceNamesA(module, type, OnName, context);
-    return TRUE;
-}
-
-}  // namespace
-
-ModuleResources::ModuleResources(const ModuleLibrary& module) {
-    Enumeration enumeration{static_cast<HMODULE>(module.native_handle()), &resources_, &has_named_resources_};
-    EnumResourceTypesA(enumeration.module, OnType, reinterpret_cast<LONG_PTR>(&enumeration));
-    SortResources(resources_);
-}
-
-#else
-
-namespace {
-
-// Reads the entries of a compiled resource file (the resource compiler's .res format).
-std::vector<Resource> ParseCompiledResources(const std::vector<std::uint8_t>& file, bool& has_named_resources) {
-    // Each entry: data size, header size, type and name (each 0xFFFF and a 16-bit number, or a
-    // UTF-16 string), aligned to 4, data version, memory flags, language, version,
-    // characteristics; then the data, aligned to 4. The first entry of a file is empty.
-    auto word16 = [&](std::size_t at) { return static_cast<std::uint16_t>(file[at] | file[at + 1] << 8); };
-    auto word32 = [&](std::size_t at) { return static_cast<std::uint32_t>(word16(at) | word16(at + 2) << 16); };
-    std::vector<Resource> resources;
-    std::size_t at = 0;
-    while (at + 8 <= file.size()) {
-        const std::uint32_t data_size = word32(at);
-        const std::uint32_t header_size = word32(at + 4);
-        const std::size_t left = file.size() - at;
-        if (header_size < 32 || header_size > left || data_size > left - header_size)
-            throw ModuleLoadError("the module's resource section is damaged");
-        std::size_t field = at + 8;
-        bool numbered = true;
-        std::uint32_t numbers[2] = {};
-        const std::size_t header_end = at + header_size;
-        for (std::uint32_t& number : numbers) {
-            if (field + 4 > header_end) throw ModuleLoadError("the module's resource section is damaged");
-            if (word16(field) == 0xFFFF) {
-                number = word16(field + 2);
-                field += 4;
-            } else {
-                numbered = false;
-                while (field + 2 <= header_end && word16(field) != 0) field += 2;
-                field += 2;
-            }
-        }
-        field = (field + 3) & ~std::size_t{3};
-        if (field + 16 > header_end) throw ModuleLoadError("the module's resource section is damaged");
-        const std::uint16_t language = word16(field + 6);
-        const std::size_t data = at + header_size;
-        if (!numbered) has_named_resources = true;
-        else if (numbers[0] != 0)
-            resources.push_back({numbers[0], numbers[1], language,
-                                 std::vector<std::uint8_t>(file.begin() + data, file.begin() + data + data_size)});
-        at = (data + data_size + 3) & ~std::size_t{3};
-    }
-    SortResources(resources);
-    return resources;
-}
-
-}  // namespace
-
-ModuleResources::ModuleResources(const ModuleLibrary& module) {
-    std::vector<std::uint8_t> section;
-    const ElfFile file(module.path());
-    if (!file.opened()) throw ModuleLoadError(module.path() + ": cannot be read for its resources");
-    Elf* elf = file.elf();
-    std::size_t names = 0;
-    if (elf != nullptr && elf_getshdrstrndx(elf, &names) == 0) {
-        for (Elf_Scn* scn = elf_nextscn(elf, nullptr); scn != nullptr; scn = elf_nextscn(elf, scn)) {
-            GElf_Shdr header;
-            if (gelf_getshdr(scn, &header) == nullptr) continue;
-            const char* name = elf_strptr(elf, names, header.sh_name);
-            if (name == nullptr || std::strcmp(name, kResourceSectionName) != 0) continue;
-            if (Elf_Data* data = elf_rawdata(scn, nullptr); data != nullptr && data->d_buf != nullptr) {
-                const auto* bytes = static_cast<const std::uint8_t*>(data->d_buf);
-                section.assign(bytes, bytes + data->d_size);
-            }
-        }
-    }
-    resources_ = ParseCompiledResources(section, has_named_resources_);
-}
-
-#endif
 
 }  // namespace gauge_host

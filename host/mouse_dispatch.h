@@ -5,17 +5,17 @@
 #include <optional>
 
 #include "gauge_frame/gauge_frame.h"
-#include "host/module_library.h"
+#include "host/mouse_list.h"
 
 namespace gauge_host {
 
 struct MouseHit {
-    const MouseArea* area;  // the child whose box holds the point
-    PixelPos relative;      // the point measured from that box's top-left corner
+    MouseRecord record;  // the child whose box holds the point
+    PixelPos relative;   // the point measured from that box's top-left corner
 };
 
-// The first child in list order whose box, in background pixels, holds (x, y). The list is read
-// only as far as it lies inside the module's image.
-std::optional<MouseHit> HitMouseArea(const MouseArea* list, const ModuleImage& image, std::int32_t x, std::int32_t y);
+// The first child in list order whose box, in background pixels, holds (x, y). Only a list that
+// walks without a problem is pointed at.
+std::optional<MouseHit> HitMouseArea(const MouseListWalk& walk, std::int32_t x, std::int32_t y);
 
 }  // namespace gauge_host

@@ -1,8 +1,8 @@
 #include "host/recording_host.h"
 
 #include "host/bitmap.h"
+#include "host/module_activity.h"
 #include "host/mouse_dispatch.h"
-#include "host/mouse_list.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -126,7 +126,10 @@ PanelServices service_tables[RecordingHost::kTableCount] = {ServiceSlots<0>::Bui
 
 }  // namespace
 
-RecordingHost::RecordingHost(ModuleLibrary& module) : module_(module), resources_(module) {
+RecordingHost::RecordingHost(ModuleLibrary& module) : RecordingHost(module, module.gauge()) {}
+
+RecordingHost::RecordingHost(ModuleLibrary& module, GaugeHeader& gauge)
+    : module_(module), gauge_(gauge), resources_(module.file()) {
     if (active_host != nullptr) std::abort();
     active_host = this;
     image_record_.tag = 0x474D4947;  // "GIMG"
@@ -164,56 +167,61 @@ void RecordingHost::BindElementInput(VarBinding& binding) {
     if (binding.var_id != 0) binding.value = Variable(binding.var_id);
 }
 
+ElementWalk RecordingHost::WalkElements() const {
+    return WalkElementTree(module_.image(), Word(*gauge_.root_ref), Word(&gauge_));
+}
+
+MouseListWalk RecordingHost::WalkRegisteredMouseList() const {
+    return WalkMouseList(module_.image(), Word(registered_mouse_areas_));
+}
+
 // Takes over the tree as a host does: every host-owned field gets the host's fill, every input
-// binding is bound, and the root's image is set to the host's image record.
+// binding is bound, and the root's image is set to the host's image record. A tree the walk finds
+// fault with is not taken, and nothing of it is written.
 void RecordingHost::OnInstallElements(ElementBase* root) {
-    struct Walk {
-        RecordingHost& host;
-        void Element(ElementBase* element) {
-            FILL_HOST_OWNED(element->host_pair);
-            FILL_HOST_OWNED(element->host_word_1);
-            FILL_HOST_OWNED(element->host_word_2);
-            FILL_HOST_OWNED(element->host_word_3);
-            FILL_HOST_OWNED(element->host_word_4);
-            switch (element->element_type) {
-                case kStaticImage:
-                    FILL_HOST_OWNED(reinterpret_cast<StaticImageElement*>(element)->host_area);
-                    break;
-                case kNeedle: {
-                    auto* needle = reinterpret_cast<NeedleElement*>(element);
-                    host.BindElementInput(needle->input_var);
-                    FILL_HOST_OWNED(needle->host_area_1);
-                    FILL_HOST_OWNED(needle->host_area_2);
-                    for (std::uint32_t i = 0; i < needle->scale_point_count; ++i)
-                        FILL_HOST_OWNED(needle->scale_points[i].host_value);
-                    break;
-                }
-                case kSlider: {
-                    auto* slider = reinterpret_cast<SliderElement*>(element);
-                    host.BindElementInput(slider->input_var_x);
-                    host.BindElementInput(slider->input_var_y);
-                    FILL_HOST_OWNED(slider->host_word);
-                    FILL_HOST_OWNED(slider->host_area);
-                    break;
-                }
-                case kIcon: {
-                    auto* icon = reinterpret_cast<IconElement*>(element);
-                    host.BindElementInput(icon->input_var);
-                    FILL_HOST_OWNED(icon->host_area_1);
-                    FILL_HOST_OWNED(icon->host_area_2);
-                    break;
-                }
-                default:
-                    host.contract_breaks_.push_back("element of unknown type " + std::to_string(element->element_type));
-                    return;
+    const ElementWalk walk = WalkElementTree(module_.image(), Word(root), Word(&gauge_));
+    if (!walk.problems.empty()) {
+        contract_breaks_.push_back("InstallElements was given an element tree the host cannot take: " + walk.problems.front());
+        return;
+    }
+    for (const ElementRecord& walked : walk.elements) {
+        auto* element = reinterpret_cast<ElementBase*>(walked.address);
+        FILL_HOST_OWNED(element->host_pair);
+        FILL_HOST_OWNED(element->host_word_1);
+        FILL_HOST_OWNED(element->host_word_2);
+        FILL_HOST_OWNED(element->host_word_3);
+        FILL_HOST_OWNED(element->host_word_4);
+        switch (walked.type()) {
+            case kStaticImage:
+                FILL_HOST_OWNED(reinterpret_cast<StaticImageElement*>(element)->host_area);
+                break;
+            case kNeedle: {
+                auto* needle = reinterpret_cast<NeedleElement*>(element);
+                BindElementInput(needle->input_var);
+                FILL_HOST_OWNED(needle->host_area_1);
+                FILL_HOST_OWNED(needle->host_area_2);
+                for (std::uint32_t i = 0; i < walked.scale.size(); ++i) FILL_HOST_OWNED(needle->scale_points[i].host_value);
+                break;
             }
-            if (element->children != nullptr)
-                for (ElementBase** child = element->children; *child != nullptr; ++child) Element(*child);
+            case kSlider: {
+                auto* slider = reinterpret_cast<SliderElement*>(element);
+                BindElementInput(slider->input_var_x);
+                BindElementInput(slider->input_var_y);
+                FILL_HOST_OWNED(slider->host_word);
+                FILL_HOST_OWNED(slider->host_area);
+                break;
+            }
+            case kIcon: {
+                auto* icon = reinterpret_cast<IconElement*>(element);
+                BindElementInput(icon->input_var);
+                FILL_HOST_OWNED(icon->host_area_1);
+                FILL_HOST_OWNED(icon->host_area_2);
+                break;
+            }
         }
-    };
-    Walk{*this}.Element(root);
+    }
     image_record_.width = image_record_.height = 0;
-    if (const Resource* background = resources_.Find(kBitmapResource, root->resource_id)) {
+    if (const Resource* background = resources_.Find(kBitmapResource, walk.elements.front().record.base.resource_id)) {
         std::string error;
         if (auto bitmap = DecodeBitmap(background->bytes, error)) {
             image_record_.width = bitmap->width;
@@ -226,17 +234,18 @@ void RecordingHost::OnInstallElements(ElementBase* root) {
 void RecordingHost::OnInstallMouseAreas(MouseArea* rects, std::uint8_t* gauge_size) {
     if (gauge_size != reinterpret_cast<std::uint8_t*>(&image_record_.width))
         contract_breaks_.push_back("InstallMouseAreas was not given the address 4 bytes into the image record");
-    // The list lies in the module's data; a list without its end record is a broken contract,
-    // not a reason for the host to read past the module.
-    const MouseListWalk walk = WalkMouseList(rects, module_.image());
-    if (walk.records.empty() || walk.records.back().area->kind != kEndOfList) {
-        contract_breaks_.push_back("the mouse list has no end-of-list record inside the module");
+    // The list lies in the module's data; a list the walk finds fault with is a broken contract,
+    // not a reason for the host to read past the module or write where it may not.
+    const MouseListWalk walk = WalkMouseList(module_.image(), Word(rects));
+    if (!walk.problems.empty() || !walk.ended()) {
+        contract_breaks_.push_back(std::string(kUntakableMouseList) + ": " +
+                                   (walk.problems.empty() ? std::string("it has no end") : walk.problems.front()));
         return;
     }
-    MouseArea* end = rects + (walk.records.size() - 1);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(rects);
-    mouse_list_as_installed_.assign(bytes, reinterpret_cast<const std::uint8_t*>(end + 1));
-    for (MouseArea* area = rects; area <= end; ++area) {
+    const auto* first = reinterpret_cast<const std::uint8_t*>(rects);
+    mouse_list_as_installed_.assign(first, first + walk.records.size() * sizeof(MouseArea));
+    for (const MouseRecord& record : walk.records) {
+        auto* area = reinterpret_cast<MouseArea*>(record.address);
         FILL_HOST_OWNED(area->host_word_1);
         FILL_HOST_OWNED(area->host_word_2);
         FILL_HOST_OWNED(area->host_word_3);
@@ -247,7 +256,15 @@ void RecordingHost::OnUnregisterMouseAreas(MouseArea* rects) {
     if (rects == registered_mouse_areas_) registered_mouse_areas_ = nullptr;
 }
 
+bool RecordingHost::HostMayWrite(const void* record, std::size_t size, const char* what) {
+    if (module_.image().Holds(record, size, kRead | kWrite)) return true;
+    contract_breaks_.push_back(std::string(what) + " was given a binding at " + AddressText(Word(record)) +
+                               " that does not lie in memory of the module the host may write");
+    return false;
+}
+
 void RecordingHost::OnBindVar(VarBinding* binding) {
+    if (!HostMayWrite(binding, sizeof *binding, "BindVar")) return;
     bound_.insert(binding);
     FILL_HOST_OWNED(binding->host_word_1);
     FILL_HOST_OWNED(binding->host_word_2);
@@ -255,24 +272,61 @@ void RecordingHost::OnBindVar(VarBinding* binding) {
 }
 
 void RecordingHost::OnRefreshVar(VarBinding* binding) {
-    if (bound_.count(binding) == 0) contract_breaks_.push_back("RefreshVar on a binding that was never bound");
+    if (bound_.count(binding) == 0) {
+        contract_breaks_.push_back("RefreshVar on a binding that was never bound");
+        if (!HostMayWrite(binding, sizeof *binding, "RefreshVar")) return;
+    }
     binding->value = Variable(binding->var_id);
 }
 
 std::optional<std::uint32_t> RecordingHost::PointAt(std::int32_t x, std::int32_t y, std::uint32_t host_word) {
     if (registered_mouse_areas_ == nullptr) return std::nullopt;
-    auto hit = HitMouseArea(registered_mouse_areas_, module_.image(), x, y);
+    auto hit = HitMouseArea(WalkRegisteredMouseList(), x, y);
     if (!hit) return std::nullopt;
-    return hit->area->handler(&hit->relative, host_word);
+    ModuleActivity activity(ActivityKind::Module, "a mouse handler");
+    return hit->record.area.handler(&hit->relative, host_word);
+}
+
+// Every call into the module names itself, so that a module that brings the process down there
+// can be reported as such.
+void RecordingHost::Install(std::uint32_t host_value) {
+    ModuleActivity activity(ActivityKind::Module, "its install routine");
+    gauge_.install(host_value);
+}
+void RecordingHost::Kill() {
+    ModuleActivity activity(ActivityKind::Module, "its kill routine");
+    gauge_.kill();
+}
+void RecordingHost::Query() {
+    ModuleActivity activity(ActivityKind::Module, "its query routine");
+    gauge_.query();
+}
+void RecordingHost::Initialize() {
+    ModuleActivity activity(ActivityKind::Module, "its initialize routine");
+    gauge_.initialize();
+}
+void RecordingHost::Update() {
+    ModuleActivity activity(ActivityKind::Module, "its update routine");
+    gauge_.update();
+}
+void RecordingHost::Generate(std::uint32_t host_value) {
+    ModuleActivity activity(ActivityKind::Module, "its generate routine");
+    gauge_.generate(host_value);
+}
+void RecordingHost::Draw() {
+    ModuleActivity activity(ActivityKind::Module, "its draw routine");
+    gauge_.draw();
 }
 
 double RecordingHost::CallElementCallback(NeedleElement& needle) {
     if (needle.input_var.var_id != 0) needle.input_var.value = Variable(needle.input_var.var_id);
+    ModuleActivity activity(ActivityKind::Module, "a needle's callback");
     return needle.callback(&needle.input_var);
 }
 
 double RecordingHost::CallElementCallback(IconElement& icon) {
     if (icon.input_var.var_id != 0) icon.input_var.value = Variable(icon.input_var.var_id);
+    ModuleActivity activity(ActivityKind::Module, "an icon's callback");
     return icon.callback(&icon.input_var);
 }
 

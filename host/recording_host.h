@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "gauge_frame/gauge_frame.h"
+#include "host/element_tree.h"
 #include "host/module_library.h"
 #include "host/module_resources.h"
+#include "host/mouse_list.h"
 
 namespace gauge_host {
 
@@ -56,18 +58,24 @@ struct HostImageRecord {
 GAUGE_PACKED_END
 static_assert(offsetof(HostImageRecord, width) == 4);
 
+// How a contract break begins where the host refused the mouse list itself (the list's own
+// problems then say why).
+inline constexpr const char* kUntakableMouseList = "InstallMouseAreas was given a mouse list the host cannot take";
+
 class RecordingHost {
 public:
     static constexpr int kTableCount = 2;
 
-    // Writes service table 0 into the module's ImportTable; only one host exists at a time.
+    // Writes service table 0 into the module's ImportTable and drives `gauge`, by default the
+    // first one Linkage lists; only one host exists at a time.
     explicit RecordingHost(ModuleLibrary& module);
+    RecordingHost(ModuleLibrary& module, GaugeHeader& gauge);
     ~RecordingHost();
     RecordingHost(const RecordingHost&) = delete;
     RecordingHost& operator=(const RecordingHost&) = delete;
 
     ModuleLibrary& module() const { return module_; }
-    GaugeHeader& gauge() const { return module_.gauge(); }
+    GaugeHeader& gauge() const { return gauge_; }
 
     // Writes the address of service table `table` into the module's ImportTable.
     void UseServiceTable(int table);
@@ -82,13 +90,13 @@ public:
     const ModuleResources& resources() const { return resources_; }
 
     // The gauge routines, called as the host calls them.
-    void Install(std::uint32_t host_value = 0) { gauge().install(host_value); }
-    void Kill() { gauge().kill(); }
-    void Query() { gauge().query(); }
-    void Initialize() { gauge().initialize(); }
-    void Update() { gauge().update(); }
-    void Generate(std::uint32_t host_value) { gauge().generate(host_value); }
-    void Draw() { gauge().draw(); }
+    void Install(std::uint32_t host_value = 0);
+    void Kill();
+    void Query();
+    void Initialize();
+    void Update();
+    void Generate(std::uint32_t host_value);
+    void Draw();
 
     // Calls an element's callback the way a host does: its input binding refreshed first.
     double CallElementCallback(NeedleElement& needle);
@@ -96,16 +104,22 @@ public:
 
     // Points at background pixel (x, y) as the pilot does: the registered list's child under the
     // point gets the point relative to its own box. Returns the handler's result, or nothing where
-    // no child lies under the point.
+    // no child lies under the point (or no list that walks without a problem is registered).
     std::optional<std::uint32_t> PointAt(std::int32_t x, std::int32_t y, std::uint32_t host_word = 0);
+
+    // The element tree and the registered mouse list as they stand now, walked through the
+    // module's image.
+    ElementWalk WalkElements() const;
+    MouseListWalk WalkRegisteredMouseList() const;
 
     // The log of service calls, oldest first.
     const std::vector<ServiceCall>& calls() const { return calls_; }
     std::vector<int> CalledSlots() const;
     void ClearCalls() { calls_.clear(); }
 
-    // Broken host contracts the module caused (a wrong InstallMouseAreas size pointer, a refresh
-    // of a binding that was never bound). Tests expect it empty.
+    // Broken host contracts the module caused (a tree or list the host cannot take, a wrong
+    // InstallMouseAreas size pointer, a refresh of a binding that was never bound). Tests expect
+    // it empty; the host writes nothing into a record it could not take.
     const std::vector<std::string>& contract_breaks() const { return contract_breaks_; }
 
     // The mouse list's bytes as InstallMouseAreas received them, before the host took them over.
@@ -127,8 +141,11 @@ public:
 
 private:
     void BindElementInput(VarBinding& binding);
+    // Whether the module's record lies in memory the host may write; a contract break where not.
+    bool HostMayWrite(const void* record, std::size_t size, const char* what);
 
     ModuleLibrary& module_;
+    GaugeHeader& gauge_;
     ModuleResources resources_;
     std::vector<ServiceCall> calls_;
     std::map<std::uint32_t, double> variables_;

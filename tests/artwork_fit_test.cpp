@@ -32,7 +32,7 @@ using Pixel = std::pair<std::int32_t, std::int32_t>;
 class Gauge {
 public:
     explicit Gauge(const char* name)
-        : module_(ModuleUnderTest(name)), resources_(module_) {}
+        : module_(ModuleUnderTest(name)), resources_(module_.file()) {}
 
     // The element chain from the root, as the header's root variable leads to it.
     std::vector<const void*> Chain() const {

@@ -62,7 +62,7 @@ protected:
     static void SetUpTestSuite() {
         for (const char* name : {"quadrant_gauge", "ammeter_gauge"}) {
             ModuleLibrary module(ModuleUnderTest(name));
-            ModuleResources resources(module);
+            ModuleResources resources(module.file());
             for (const auto& resource : resources.all()) all_[name].push_back(resource);
         }
     }

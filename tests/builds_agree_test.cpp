@@ -61,9 +61,9 @@ GaugeSurface SurfaceOf(const std::string& path) {
     RecordingHost host(module);
     host.Install();
     GaugeSurface surface;
-    const auto mouse_list = gauge_host::WalkMouseList(host.registered_mouse_areas(), module.image());
+    const auto mouse_list = host.WalkRegisteredMouseList();
     for (std::size_t index = 0; index < mouse_list.records.size(); ++index)
-        if (mouse_list.records[index].area->kind == kChild) surface.columns.push_back({index, mouse_list.records[index].placed});
+        if (mouse_list.records[index].area.kind == kChild) surface.columns.push_back({index, mouse_list.records[index].placed});
     for (ElementBase* element : ElementsOf(host)) {
         if (element->element_type == kNeedle) {
             surface.has_callbacks = true;

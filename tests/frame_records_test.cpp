@@ -51,7 +51,7 @@ protected:
 TEST_P(FixtureRecords, ModuleIsPlacedWhereTheTestAskedFor) {
     if (GetParam() != Placement::AwayFromPreferred) return;
     ASSERT_NE(module.avoided_base(), 0u);
-    EXPECT_NE(module.image().begin, module.avoided_base()) << "the loader did not relocate the module";
+    EXPECT_NE(module.image().begin(), module.avoided_base()) << "the loader did not relocate the module";
 }
 
 DWORD WINAPI DoNothing(void*) { return 0; }

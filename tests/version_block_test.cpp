@@ -39,7 +39,7 @@ TEST(VersionBlock, RawBlockHoldsTheFixedPartSixStringsInOrderAndTheTranslation) 
     for (const Expected& expected : kModules) {
         SCOPED_TRACE(expected.module);
         ModuleLibrary module(ModuleUnderTest(expected.module));
-        ModuleResources resources(module);
+        ModuleResources resources(module.file());
         const auto* resource = resources.Find(gauge_host::kVersionResource, expected.resource_id);
         ASSERT_NE(resource, nullptr);
         auto block = gauge_host::ParseVersionBlock(resource->bytes);

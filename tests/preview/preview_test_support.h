@@ -34,9 +34,10 @@ struct ToolRun {
     std::string output;  // standard output and standard error together
 };
 
-// Runs gauge_preview, which the build puts beside the test program, with these arguments.
-inline ToolRun RunPreviewTool(const std::vector<std::string>& arguments) {
-    std::string command = "'" + gauge_host::PathBesideProgram("gauge_preview") + "'";
+// Runs gauge_preview, which the build puts beside the test program, with these arguments, in
+// `folder` where one is given.
+inline ToolRun RunPreviewTool(const std::vector<std::string>& arguments, const std::string& folder = "") {
+    std::string command = (folder.empty() ? "" : "cd '" + folder + "' && ") + "'" + gauge_host::PathBesideProgram("gauge_preview") + "'";
     for (const std::string& argument : arguments) command += " '" + argument + "'";
     command += " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");

@@ -21,7 +21,7 @@ constexpr PixelPos kLeftThrottleAtSetting0{75, 355};
 // The quadrant drawn with every lever at 0 but the left throttle, lifted by `rise`.
 Canvas QuadrantWithLeftThrottleRisen(int rise) {
     gauge_host::ModuleLibrary module(BuiltModule("quadrant_gauge"));
-    const gauge_preview::GaugePictures pictures{gauge_host::ModuleResources(module)};
+    const gauge_preview::GaugePictures pictures{gauge_host::ModuleResources(module.file())};
     Canvas canvas = BackgroundAlone(*pictures.Find(200));
     const struct { std::uint32_t bitmap; PixelPos at; } kChain[] = {
         {400, {100, 355}}, {300, {75, 355}}, {600, {48, 366}}, {500, {21, 366}}, {800, {57, 81}}, {700, {32, 81}}};
@@ -69,19 +69,42 @@ TEST(RenderCommand, PointsInOrderAndSettingsMoveTheLeftThrottleInTheRenderedFram
 }
 
 TEST(RenderCommand, ANonModuleOrABadCommandLineFailsWithOneMessage) {
+    const std::string module = BuiltModule("quadrant_gauge");
     const struct {
         std::vector<std::string> arguments;
         int exit_code;
         const char* message;
     } kCases[] = {
-        {{"render", BuiltModule("quadrant_gauge")}, 2, "render needs --out FILE.png"},
-        {{"render", BuiltModule("quadrant_gauge"), "--point", "100", "--out", "x.png"}, 2, "--point: \"100\" has no ','"},
-        {{"render", BuiltModule("no_such_gauge"), "--out", "x.png"}, 1, "cannot be loaded as a library"},
+        {{"render", module}, 2, "render needs --out FILE.png"},
+        {{"render", module, "--point", "100", "--out", "x.png"}, 2, "--point: \"100\" has no ','"},
+        {{"render", BuiltModule("no_such_gauge"), "--out", "x.png"}, 1, "no_such_gauge.so: cannot be read"},
+        {{"render", module, "--set", "128=nan", "--out", "x.png"}, 2, "--set: \"nan\" is not a finite number"},
+        {{"render", module, "--set", "128=1e999", "--out", "x.png"}, 2, "--set: \"1e999\" is not a finite number"},
+        {{"render", module, "--set", "0128=5", "--set", "0x=5", "--out", "x.png"}, 2, "--set: \"0x\" is not a whole number"},
+        {{"render", module, "--out", "a.png", "--out", "b.png"}, 2, "--out is given twice"},
+        {{"render", module, "--time-limit", "0", "--out", "x.png"}, 2, "--time-limit: 0 is not 1 to 86400 seconds"},
     };
     for (const auto& test : kCases) {
+        SCOPED_TRACE(test.message);
         const ToolRun run = RunPreviewTool(test.arguments);
         EXPECT_EQ(run.exit_code, test.exit_code) << run.output;
         EXPECT_NE(run.output.find(test.message), std::string::npos) << run.output;
+    }
+}
+
+// Numbers with a leading zero are decimal: 0128 is variable 128, never octal (which would read
+// 0200 as variable 128 too, and 0128 not at all).
+TEST(RenderCommand, ALeadingZeroIsDecimal) {
+    const std::string out = TemporaryPath("render_leading_zero.png");
+    const struct {
+        const char* setting;
+        int rise;
+    } kCases[] = {{"0128=10922", 78}, {"0200=10922", 0}, {"0x80=10922", 78}};
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.setting);
+        const ToolRun run = RunPreviewTool({"render", BuiltModule("quadrant_gauge"), "--set", test.setting, "--out", out});
+        ASSERT_EQ(run.exit_code, 0) << run.output;
+        EXPECT_EQ(DifferingPixels(ReadPng(out), QuadrantWithLeftThrottleRisen(test.rise)), 0);
     }
 }
 

@@ -2,11 +2,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace gauge_preview {
 
+namespace {
+
+// Far above any sheet of a gauge of the largest size; what lies beyond is a fault of the caller.
+constexpr std::int64_t kMostPixels = std::int64_t{64} << 20;
+
+std::size_t PixelCount(std::int32_t width, std::int32_t height) {
+    if (width < 0 || height < 0 || std::int64_t{width} * height > kMostPixels)
+        throw std::length_error("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                                " pixels is larger than the preview draws");
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+}
+
+}  // namespace
+
 Canvas::Canvas(std::int32_t width, std::int32_t height, Color fill)
-    : width_(width), height_(height), pixels_(static_cast<std::size_t>(width) * height, fill) {}
+    : width_(width), height_(height), pixels_(PixelCount(width, height), fill) {}
 
 void Canvas::Put(std::int32_t x, std::int32_t y, Color color) {
     if (Contains(x, y)) pixels_[Index(x, y)] = color;

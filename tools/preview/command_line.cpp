@@ -1,6 +1,7 @@
 #include "tools/preview/command_line.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -8,13 +9,19 @@ namespace gauge_preview {
 
 namespace {
 
+// Decimal, or hexadecimal after "0x"; a leading zero is a decimal zero, never octal.
 std::int64_t WholeNumber(const std::string& text, const std::string& option) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string digits = negative ? text.substr(1) : text;
+    const bool hexadecimal = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+    const std::string body = hexadecimal ? digits.substr(2) : digits;
+    const int base = hexadecimal ? 16 : 10;
     errno = 0;
     char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno != 0)
+    const long long value = body.empty() || body[0] == '+' || body[0] == '-' || body[0] == ' ' ? 0 : std::strtoll(body.c_str(), &end, base);
+    if (body.empty() || end == nullptr || *end != '\0' || errno != 0)
         throw CommandLineError(option + ": \"" + text + "\" is not a whole number");
-    return value;
+    return negative ? -value : value;
 }
 
 std::uint32_t Id(const std::string& text, const std::string& option) {
@@ -30,10 +37,10 @@ std::int32_t Coordinate(const std::string& text, const std::string& option) {
 }
 
 double Value(const std::string& text, const std::string& option) {
-    errno = 0;
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0) throw CommandLineError(option + ": \"" + text + "\" is not a number");
+    if (text.empty() || *end != '\0') throw CommandLineError(option + ": \"" + text + "\" is not a number");
+    if (!std::isfinite(value)) throw CommandLineError(option + ": \"" + text + "\" is not a finite number");
     return value;
 }
 
@@ -42,6 +49,13 @@ std::pair<std::string, std::string> Split(const std::string& text, char separato
     if (at == std::string::npos)
         throw CommandLineError(option + ": \"" + text + "\" has no '" + std::string(1, separator) + "'");
     return {text.substr(0, at), text.substr(at + 1)};
+}
+
+// An option that takes one value may be given once.
+void SetOnce(std::string& field, const std::string& value, const std::string& option) {
+    if (!field.empty()) throw CommandLineError(option + " is given twice");
+    if (value.empty()) throw CommandLineError(option + " needs a value that is not empty");
+    field = value;
 }
 
 }  // namespace
@@ -55,14 +69,25 @@ PreviewCommand ParseCommandLine(int argc, char** argv) {
     else if (words[0] == "inspect") command.action = PreviewAction::Inspect;
     else throw CommandLineError("unknown subcommand \"" + words[0] + "\"");
     command.module_path = words[1];
+    if (command.module_path.empty()) throw CommandLineError("the module's path is empty");
 
+    bool time_limit_given = false;
     for (std::size_t i = 2; i < words.size(); ++i) {
         const std::string& option = words[i];
         if (i + 1 == words.size()) throw CommandLineError(option + " needs a value");
         const std::string& argument = words[++i];
+        const bool draws = command.action != PreviewAction::Inspect;
         const bool renders = command.action == PreviewAction::Render;
-        if (option == "--out" && command.action != PreviewAction::Inspect) {
-            command.out_path = argument;
+        if (option == "--time-limit") {
+            if (time_limit_given) throw CommandLineError(option + " is given twice");
+            time_limit_given = true;
+            const std::int64_t seconds = WholeNumber(argument, option);
+            if (seconds < 1 || seconds > 86400) throw CommandLineError(option + ": " + argument + " is not 1 to 86400 seconds");
+            command.time_limit_seconds = static_cast<int>(seconds);
+        } else if (option == "--out" && draws) {
+            SetOnce(command.out_path, argument, option);
+        } else if (option == "--gauge" && draws) {
+            SetOnce(command.gauge_name, argument, option);
         } else if (option == "--set" && renders) {
             const auto [var, value] = Split(argument, '=', option);
             command.settings.push_back({Id(var, option), Value(value, option)});

@@ -14,24 +14,30 @@ namespace gauge_preview {
 
 inline constexpr const char* kUsage =
     "usage:\n"
-    "  gauge_preview render MODULE [--set VAR=VALUE]... [--point X,Y]... [--link EVENT=VAR]... --out FILE.png\n"
+    "  gauge_preview render MODULE [--gauge NAME] [--set VAR=VALUE]... [--point X,Y]... [--link EVENT=VAR]... --out FILE.png\n"
     "      sets the host variables, then points at each background pixel X,Y in turn, applying the\n"
     "      module's events to the variables linked to them, then draws the gauge\n"
-    "  gauge_preview sheet MODULE --out FILE.png\n"
+    "  gauge_preview sheet MODULE [--gauge NAME] --out FILE.png\n"
     "      draws the gauge over a sweep of its inputs\n"
     "  gauge_preview inspect MODULE\n"
     "      prints what the host sees of the module and checks it; fails if a check fails\n"
-    "numbers are decimal or 0x hexadecimal; VALUE may have a fraction\n";
+    "MODULE is the file itself: a name without a folder is a file in the current folder.\n"
+    "--gauge chooses a gauge of a module that holds several; the first is the default.\n"
+    "--time-limit SECONDS (every command) is how long the module may take, 120 unless given.\n"
+    "Numbers are decimal (a leading zero changes nothing) or 0x hexadecimal; VALUE may have a\n"
+    "fraction and must be finite.\n";
 
 enum class PreviewAction { Render, Sheet, Inspect };
 
 struct PreviewCommand {
     PreviewAction action = PreviewAction::Inspect;
     std::string module_path;
+    std::string gauge_name;                                  // --gauge; empty for the first gauge
     std::vector<std::pair<std::uint32_t, double>> settings;  // --set, in order
     std::vector<PixelPos> points;                            // --point, in order
     std::vector<EventLink> links;                            // --link
     std::string out_path;
+    int time_limit_seconds = 120;                            // --time-limit
 };
 
 struct CommandLineError : std::runtime_error {

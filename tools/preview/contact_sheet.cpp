@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "tools/preview/caption_text.h"
-#include "tools/preview/element_tree.h"
 
 namespace gauge_preview {
 
@@ -38,10 +37,9 @@ std::vector<SheetFrame> AmmeterSweep(PreviewSession& session) {
 
 std::set<std::uint32_t> SliderVariables(PreviewSession& session) {
     std::set<std::uint32_t> variables;
-    const ElementWalk walk = WalkElementTree(*session.gauge().root_ref, session.host().module().image());
-    for (const WalkedElement& entry : walk.elements) {
-        if (entry.element->element_type != kSlider) continue;
-        const auto& slider = *reinterpret_cast<const SliderElement*>(entry.element);
+    for (const gauge_host::ElementRecord& element : session.host().WalkElements().elements) {
+        if (element.type() != kSlider) continue;
+        const SliderElement& slider = element.record.slider;
         for (std::uint32_t var_id : {slider.input_var_x.var_id, slider.input_var_y.var_id})
             if (var_id != 0) variables.insert(var_id);
     }
@@ -85,7 +83,7 @@ Canvas LayOutSheet(const std::string& title, const std::vector<SheetFrame>& fram
 }
 
 Canvas DrawContactSheet(PreviewSession& session) {
-    const std::string name = session.gauge().gauge_name;
+    const std::string& name = session.gauge_name();
     if (name == kAmmeterName) return LayOutSheet(name, AmmeterSweep(session), 5);
     const std::set<std::uint32_t> sliders = SliderVariables(session);
     if (sliders.empty()) throw std::runtime_error("no sweep is known for the gauge \"" + name + "\", which has no sliders");

@@ -12,7 +12,9 @@ namespace gauge_preview {
 
 // Where a slider's bitmap is shifted to by one variable: value x scale pixels, rounded to the
 // nearest pixel with halves away from zero (std::lround), so a lever at 16383 on a scale of
-// -117/16384 (116.99 pixels) rises by 117, and the same value of either sign moves as far.
+// -117/16384 (116.99 pixels) rises by 117, and the same value of either sign moves as far. A
+// shift beyond a billion pixels stands at a billion (it is off the gauge either way); one that is
+// not a number is no shift.
 std::int32_t SliderShift(double value, double scale);
 
 // The picture an icon's callback result chooses: the nearest whole number, limited to the icon's
@@ -20,8 +22,9 @@ std::int32_t SliderShift(double value, double scale);
 std::uint32_t IconPictureIndex(double callback_result, std::uint32_t picture_count);
 
 // Draws the gauge installed in `host` on a canvas the size of its background bitmap, with the
-// backdrop colour wherever every element is see-through. Throws std::runtime_error where the tree
-// cannot be walked or an element names a bitmap the module lacks.
+// backdrop colour wherever every element is see-through. The tree is walked afresh for every
+// frame and drawn from the records as read then. Throws std::runtime_error where the tree cannot
+// be walked or an element names a bitmap the module lacks.
 Canvas DrawGauge(gauge_host::RecordingHost& host, const GaugePictures& pictures);
 
 }  // namespace gauge_preview

@@ -4,7 +4,7 @@ namespace gauge_preview {
 
 GaugePictures::GaugePictures(const gauge_host::ModuleResources& resources) {
     for (const gauge_host::Resource& resource : resources.all()) {
-        if (resource.type != gauge_host::kBitmapResource) continue;
+        if (resource.type != gauge_host::kBitmapResource || resource.language != gauge_host::kEnglishUnitedStates) continue;
         std::string error;
         if (auto bitmap = gauge_host::DecodeBitmap(resource.bytes, error)) bitmaps_.emplace(resource.id, *bitmap);
     }

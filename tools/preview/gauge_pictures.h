@@ -12,8 +12,9 @@ namespace gauge_preview {
 
 class GaugePictures {
 public:
-    // Decodes every bitmap resource of the module; one that does not decode is left out, so an
-    // element naming it finds no picture (the inspection names the decoding fault).
+    // Decodes every bitmap resource of the module in the language the host looks for (1033); one
+    // that does not decode is left out, so an element naming it finds no picture (the checks
+    // before installing name the fault).
     explicit GaugePictures(const gauge_host::ModuleResources& resources);
 
     // The bitmap with that resource id, or null.

@@ -1,21 +1,23 @@
 // gauge_preview: loads a built gauge module into the project's own host, as the simulator would,
 // and draws, points at or inspects its gauge.
 //
-//   gauge_preview render MODULE [--set VAR=VALUE]... [--point X,Y]... [--link EVENT=VAR]... --out FILE.png
-//   gauge_preview sheet MODULE --out FILE.png
+//   gauge_preview render MODULE [--gauge NAME] [--set VAR=VALUE]... [--point X,Y]... [--link EVENT=VAR]... --out FILE.png
+//   gauge_preview sheet MODULE [--gauge NAME] --out FILE.png
 //   gauge_preview inspect MODULE
+// and with every command --time-limit SECONDS, how long the module may take (120 unless given).
 //
-// Exit status 0 on success; 1 where the module is not a gauge module, a check of `inspect`
-// fails, the module crashes the host, or a file cannot be written; 2 for a command line it does
-// not understand.
+// Exit status 0 on success; 1 where the module is not a gauge module, a check fails, the module
+// crashes, ends or hangs the host, or the output cannot be written, with one line per failure,
+// each naming the module; 2 for a command line it does not understand.
 #include <exception>
 #include <iostream>
 
-#include "host/module_library.h"
+#include "host/module_file.h"
+#include "host/process_guard.h"
 #include "tools/preview/command_line.h"
 #include "tools/preview/contact_sheet.h"
-#include "tools/preview/crash_guard.h"
 #include "tools/preview/module_examination.h"
+#include "tools/preview/output_stream.h"
 #include "tools/preview/png_file.h"
 #include "tools/preview/preview_session.h"
 
@@ -24,7 +26,7 @@ namespace {
 using namespace gauge_preview;
 
 int Render(const PreviewCommand& command) {
-    PreviewSession session(command.module_path);
+    PreviewSession session(command.module_path, command.gauge_name);
     for (const EventLink& link : command.links) session.Link(link);
     for (const auto& [var_id, value] : command.settings) session.SetVariable(var_id, value);
     for (const PixelPos& point : command.points) session.PointAt(point.x, point.y);
@@ -33,15 +35,34 @@ int Render(const PreviewCommand& command) {
 }
 
 int Sheet(const PreviewCommand& command) {
-    PreviewSession session(command.module_path);
+    PreviewSession session(command.module_path, command.gauge_name);
     WritePng(DrawContactSheet(session), command.out_path);
     return 0;
 }
 
 int Inspect(const PreviewCommand& command) {
+    int status = 0;
     for (const CheckOutcome& outcome : InspectModule(command.module_path, std::cout))
-        if (!outcome.failures.empty()) return 1;
-    return 0;
+        if (!outcome.failures.empty()) status = 1;
+    return status;
+}
+
+int Run(const PreviewCommand& command) {
+    const std::string& module = command.module_path;
+    try {
+        switch (command.action) {
+            case PreviewAction::Render: return Render(command);
+            case PreviewAction::Sheet: return Sheet(command);
+            case PreviewAction::Inspect: return Inspect(command);
+        }
+    } catch (const gauge_host::ModuleLoadError& error) {
+        std::cerr << "gauge_preview: " << error.what() << "\n";
+    } catch (const ModuleCheckFailure& failure) {
+        for (const std::string& line : failure.lines) std::cerr << "gauge_preview: " << module << ": check failed: " << line << "\n";
+    } catch (const std::exception& error) {
+        std::cerr << "gauge_preview: " << module << ": " << error.what() << "\n";
+    }
+    return 1;
 }
 
 }  // namespace
@@ -54,18 +75,16 @@ int main(int argc, char** argv) {
         std::cerr << "gauge_preview: " << error.what() << "\n\n" << kUsage;
         return 2;
     }
-    return RunGuarded(command.module_path, [&] {
-        try {
-            switch (command.action) {
-                case PreviewAction::Render: return Render(command);
-                case PreviewAction::Sheet: return Sheet(command);
-                case PreviewAction::Inspect: return Inspect(command);
-            }
-        } catch (const gauge_host::ModuleLoadError& error) {
-            std::cerr << "gauge_preview: " << error.what() << "\n";
-        } catch (const std::exception& error) {
-            std::cerr << "gauge_preview: " << command.module_path << ": " << error.what() << "\n";
+    DescriptorOutput standard_output(1);
+    std::streambuf* const buffered_output = std::cout.rdbuf(&standard_output);
+    const int status = gauge_host::RunGuarded(command.module_path, command.time_limit_seconds, [&] {
+        int command_status = Run(command);
+        if (!standard_output.error().empty()) {
+            std::cerr << "gauge_preview: " << command.module_path << ": cannot write the output: " << standard_output.error() << "\n";
+            command_status = 1;
         }
-        return 1;
-    });
+        return command_status;
+    }, argv);
+    std::cout.rdbuf(buffered_output);
+    return status;
 }

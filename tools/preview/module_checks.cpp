@@ -9,18 +9,9 @@ namespace gauge_preview {
 
 namespace {
 
+using gauge_host::ElementRecord;
+
 constexpr const char* kRequiredExports[] = {"Linkage", "ImportTable"};
-
-const ExportedSymbol* FindExport(const std::vector<ExportedSymbol>& exports, const std::string& name) {
-    auto found = std::find_if(exports.begin(), exports.end(),
-                              [&](const ExportedSymbol& symbol) { return symbol.name == name; });
-    return found == exports.end() ? nullptr : &*found;
-}
-
-std::string ElementName(const ElementBase& element) {
-    return std::string(ElementKindName(element.element_type)) + " element of bitmap " +
-           std::to_string(element.resource_id);
-}
 
 // Colours used, at offset 32 of the information header: 0 means all 256 of an 8-bit bitmap.
 std::uint32_t ColoursUsed(const std::vector<std::uint8_t>& bytes) {
@@ -29,103 +20,88 @@ std::uint32_t ColoursUsed(const std::vector<std::uint8_t>& bytes) {
     return word;
 }
 
-}  // namespace
+// Faults of Linkage and ImportTable keep the host from installing; further exports break the
+// rule but harm nothing, so they are counted separately.
+struct ExportFaults {
+    std::vector<std::string> records;
+    std::vector<std::string> extra;
+};
 
-std::vector<std::string> ExportFailures(const std::vector<ExportedSymbol>& exports) {
-    std::vector<std::string> failures;
+ExportFaults ExportFailures(const gauge_host::ModuleFile& file, const gauge_host::ModuleRecords& records) {
+    ExportFaults faults;
+    std::vector<std::string>& failures = faults.records;
+    const std::size_t linkage_size = offsetof(ModuleLinkage, gauges) + 4 * (records.gauges.size() + 1);
     for (const char* name : kRequiredExports) {
-        const ExportedSymbol* symbol = FindExport(exports, name);
-        if (symbol == nullptr) failures.push_back(std::string("it does not export ") + name);
-        else if (!symbol->is_data) failures.push_back(std::string(name) + " is exported as a routine, not as data");
+        const gauge_host::ExportedSymbol* symbol = file.FindExport(name);
+        if (symbol == nullptr) {
+            failures.push_back(std::string("it does not export ") + name);
+            continue;
+        }
+        const std::size_t size = std::string(name) == "Linkage" ? linkage_size : 2 * sizeof(ImportEntry);
+        const gauge_host::ImageSegment* segment = file.image().SegmentAt(symbol->address);
+        if (!symbol->is_data) failures.push_back(std::string(name) + " is exported as a routine, not as data");
+        else if (segment == nullptr) failures.push_back(std::string(name) + " does not lie inside the module");
+        else if ((segment->access & gauge_host::kExecute) || !(segment->access & gauge_host::kWrite))
+            failures.push_back(std::string(name) + " lies in " +
+                               ((segment->access & gauge_host::kExecute) ? "code" : "read-only memory") +
+                               ", not in writable data");
+        if (symbol->size != 0 && symbol->size != size)
+            failures.push_back(std::string(name) + " is " + std::to_string(symbol->size) + " bytes in the symbol table, not " +
+                               std::to_string(size));
     }
-    for (const ExportedSymbol& symbol : exports)
-        if (std::none_of(std::begin(kRequiredExports), std::end(kRequiredExports),
-                         [&](const char* name) { return symbol.name == name; }))
-            failures.push_back("it also exports " + symbol.name + (symbol.is_data ? " (data)" : " (a routine)") +
+    // One line for all further exports, naming the first few.
+    constexpr std::size_t kNamed = 5;
+    std::string named;
+    std::size_t extra = 0;
+    for (const gauge_host::ExportedSymbol& symbol : file.exports()) {
+        if (std::any_of(std::begin(kRequiredExports), std::end(kRequiredExports), [&](const char* name) { return symbol.name == name; }))
+            continue;
+        if (++extra <= kNamed) named += (named.empty() ? "" : ", ") + symbol.name + (symbol.is_data ? " (data)" : " (a routine)");
+    }
+    if (extra > 0)
+        faults.extra.push_back("it also exports " + named + (extra > kNamed ? " and " + std::to_string(extra - kNamed) + " more" : "") +
                                ": a gauge module exports nothing but Linkage and ImportTable");
-    return failures;
+    return faults;
 }
 
-GaugeHeader* ReadableGauge(const gauge_host::ModuleLibrary& module) {
-    const auto image = module.image();
-    if (!image.Holds(&module.linkage(), sizeof(ModuleLinkage))) return nullptr;
-    GaugeHeader* header = module.linkage().gauges[0];
-    return image.Holds(header, sizeof(GaugeHeader)) ? header : nullptr;
+// The bitmap the host finds for `id`, or the failure that says why it finds none.
+const gauge_host::Resource* FindBitmap(const gauge_host::ModuleResources& resources, const std::string& user,
+                                       std::uint32_t id, std::vector<std::string>& failures) {
+    if (const gauge_host::Resource* bitmap = resources.Find(gauge_host::kBitmapResource, id)) return bitmap;
+    if (const gauge_host::Resource* other = resources.FindInAnyLanguage(gauge_host::kBitmapResource, id))
+        failures.push_back(user + ": the module has bitmap " + std::to_string(id) + " only in language " +
+                           std::to_string(other->language) + "; the host looks for language 1033 (English, United States)");
+    else failures.push_back(user + ": the module has no bitmap " + std::to_string(id));
+    return nullptr;
 }
 
-std::string ReadableGaugeName(const GaugeHeader& header, const gauge_host::ModuleImage& image) {
-    const char* name = header.gauge_name;
-    for (std::size_t length = 0; image.Holds(name, length + 1); ++length)
-        if (name[length] == '\0') return std::string(name, length);
-    return {};
-}
-
-std::vector<std::string> RecordFailures(const gauge_host::ModuleLibrary& module,
-                                        const std::vector<ExportedSymbol>& exports, const ElementWalk& elements) {
+std::vector<std::string> BitmapFailures(const gauge_host::ModuleRecords& records, const gauge_host::ModuleResources& resources) {
     std::vector<std::string> failures;
-    const auto image = module.image();
-    const struct { const char* name; std::size_t size; } exported_records[] = {
-        {"Linkage", sizeof(ModuleLinkage)}, {"ImportTable", 2 * sizeof(ImportEntry)}};
-    for (const auto& record : exported_records)
-        if (const ExportedSymbol* symbol = FindExport(exports, record.name);
-            symbol != nullptr && symbol->size != record.size)
-            failures.push_back(std::string(record.name) + " is " + std::to_string(symbol->size) +
-                               " bytes in the symbol table, not " + std::to_string(record.size));
-
-    if (!image.Holds(&module.linkage(), sizeof(ModuleLinkage)))
-        failures.push_back("Linkage runs outside the module's image");
-    else if (module.linkage().gauges[1] != nullptr)
-        failures.push_back("Linkage's gauge list is not ended by a null pointer after its one gauge (offset 0x1C)");
-    if (!image.Holds(module.import_table(), 2 * sizeof(ImportEntry)))
-        failures.push_back("ImportTable runs outside the module's image");
-    else if (module.import_table()[1].module_id != 0)
-        failures.push_back("ImportTable has no end entry (module_id 0) after its first entry");
-
-    GaugeHeader* header = ReadableGauge(module);
-    if (header == nullptr) {
-        failures.push_back("the gauge header that Linkage lists does not lie wholly inside the module's image");
-        return failures;
-    }
-    if (ReadableGaugeName(*header, image).empty())
-        failures.push_back("the gauge's name is not a text inside the module's image");
-    if (!image.Holds(header->root_ref, sizeof(ElementBase*)))
-        failures.push_back("the header's root_ref does not point at a variable inside the module's image");
-    failures.insert(failures.end(), elements.problems.begin(), elements.problems.end());
-    for (const WalkedElement& entry : elements.elements) {
-        if (entry.element->element_type != kNeedle) continue;
-        const auto& needle = *reinterpret_cast<const NeedleElement*>(entry.element);
-        if (!image.HoldsArray(needle.scale_points, needle.scale_point_count, sizeof(ScalePoint))) {
-            failures.push_back(ElementName(needle.header) + ": its " + std::to_string(needle.scale_point_count) +
-                               " calibration points run outside the module's image");
-            continue;
+    for (const gauge_host::GaugeRecords& gauge : records.gauges)
+        for (const ElementRecord& element : gauge.elements.elements) {
+            const std::uint32_t first = element.record.base.resource_id;
+            const gauge_host::Resource* bitmap = FindBitmap(resources, element.Name(), first, failures);
+            if (bitmap == nullptr) continue;
+            std::string error;
+            const auto decoded = gauge_host::DecodeBitmap(bitmap->bytes, error);
+            if (!decoded) {
+                failures.push_back(element.Name() + ": its bitmap " + std::to_string(first) + " does not decode: " + error);
+                continue;
+            }
+            if (element.depth == 0 && (decoded->width > kLargestGaugeSide || decoded->height > kLargestGaugeSide))
+                failures.push_back("the background bitmap " + std::to_string(first) + " is " + std::to_string(decoded->width) +
+                                   " x " + std::to_string(decoded->height) + " pixels; a gauge is at most " +
+                                   std::to_string(kLargestGaugeSide) + " x " + std::to_string(kLargestGaugeSide));
+            if (element.type() != kIcon) continue;
+            const std::uint32_t pictures = element.record.icon.picture_count;
+            const auto from_first = std::count_if(resources.all().begin(), resources.all().end(), [&](const auto& resource) {
+                return resource.type == gauge_host::kBitmapResource && resource.language == gauge_host::kEnglishUnitedStates &&
+                       resource.id >= first;
+            });
+            if (static_cast<std::uint32_t>(from_first) < pictures)
+                failures.push_back(element.Name() + " has " + std::to_string(pictures) + " pictures, but the module has only " +
+                                   std::to_string(from_first) + " bitmaps from " + std::to_string(first) + " upward");
         }
-        for (std::uint32_t i = 1; i < needle.scale_point_count; ++i)
-            if (!(needle.scale_points[i].value > needle.scale_points[i - 1].value))
-                failures.push_back(ElementName(needle.header) + ": calibration point " + std::to_string(i) +
-                                   " does not stand above the one before it in value");
-    }
-    return failures;
-}
-
-std::vector<std::string> NamedBitmapFailures(const ElementWalk& elements, const gauge_host::ModuleResources& resources) {
-    std::vector<std::string> failures;
-    for (const WalkedElement& entry : elements.elements) {
-        const ElementBase& element = *entry.element;
-        const std::uint32_t first = element.resource_id;
-        if (resources.Find(gauge_host::kBitmapResource, first) == nullptr) {
-            failures.push_back(ElementName(element) + ": the module has no bitmap " + std::to_string(first));
-            continue;
-        }
-        if (element.element_type != kIcon) continue;
-        const std::uint32_t pictures = reinterpret_cast<const IconElement&>(element).picture_count;
-        const auto from_first = std::count_if(resources.all().begin(), resources.all().end(), [&](const auto& resource) {
-            return resource.type == gauge_host::kBitmapResource && resource.id >= first;
-        });
-        if (static_cast<std::uint32_t>(from_first) < pictures)
-            failures.push_back(ElementName(element) + " has " + std::to_string(pictures) +
-                               " pictures, but the module has only " + std::to_string(from_first) +
-                               " bitmaps from " + std::to_string(first) + " upward");
-    }
     return failures;
 }
 
@@ -147,6 +123,50 @@ std::vector<std::string> TransparentColourFailures(const gauge_host::ModuleResou
             failures.push_back(name + " has no pure black in its palette, so nothing of it can be see-through");
     }
     return failures;
+}
+
+}  // namespace
+
+std::vector<CheckOutcome> CheckBeforeLoading(const gauge_host::ModuleFile& file, const gauge_host::ModuleRecords& records,
+                                             const gauge_host::ModuleResources& resources) {
+    ExportFaults exports = ExportFailures(file, records);
+    const bool exports_block = !exports.records.empty();
+    exports.records.insert(exports.records.end(), exports.extra.begin(), exports.extra.end());
+    std::vector<CheckOutcome> outcomes{
+        {"exports", exports.records, exports_block},
+        {"records", records.problems, true},
+        {"bitmaps the elements name", BitmapFailures(records, resources), true},
+        {"see-through colour", TransparentColourFailures(resources), false},
+    };
+    if (file.movable() && !file.relocatable())
+        outcomes.push_back({"relocations", {"the module may be moved, but carries no base relocations"}, true});
+    return outcomes;
+}
+
+std::vector<std::string> TilingProblems(const gauge_host::MouseListWalk& walk) {
+    std::vector<std::string> problems;
+    auto record = [](std::size_t index) { return "record " + std::to_string(index); };
+    for (const gauge_host::MouseGroup& group : walk.groups) {
+        if (group.children.empty()) continue;
+        const PixelRect& box = walk.records[group.parent].area.box;
+        const std::string where = "the group at " + record(group.parent);
+        std::int64_t next_x = 0;
+        for (std::size_t index : group.children) {
+            const PixelRect& child = walk.records[index].area.box;
+            if (child.x != next_x)
+                problems.push_back(where + ": child " + record(index) + " starts at x = " + std::to_string(child.x) +
+                                   ", where the children before it end at x = " + std::to_string(next_x));
+            if (child.y != 0 || child.height != box.height)
+                problems.push_back(where + ": child " + record(index) + " spans y " + std::to_string(child.y) + " to " +
+                                   std::to_string(std::int64_t{child.y} + child.height) + ", not the group's full height 0 to " +
+                                   std::to_string(box.height));
+            next_x = std::int64_t{child.x} + child.width;
+        }
+        if (next_x != box.width)
+            problems.push_back(where + ": its children end at x = " + std::to_string(next_x) + ", but the group is " +
+                               std::to_string(box.width) + " pixels wide");
+    }
+    return problems;
 }
 
 }  // namespace gauge_preview

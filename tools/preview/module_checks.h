@@ -1,38 +1,40 @@
-// The checks a host can make on a loaded gauge module before it trusts it. Each returns one
-// message per fault it finds, in the host's terms; an empty list means the check passed.
+// The checks a host makes on a gauge module before it loads it, from the file alone: nothing of
+// the module has run yet. Each check gives one message per fault it finds, in the host's terms.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "host/module_library.h"
+#include "host/module_file.h"
+#include "host/module_records.h"
 #include "host/module_resources.h"
-#include "tools/preview/element_tree.h"
-#include "tools/preview/elf_exports.h"
+#include "host/mouse_list.h"
 
 namespace gauge_preview {
 
-// Exactly two exports, both data: Linkage and ImportTable.
-std::vector<std::string> ExportFailures(const std::vector<ExportedSymbol>& exports);
+// The largest gauge the host draws: its background bitmap, at most this many pixels each way.
+inline constexpr std::int32_t kLargestGaugeSide = 1024;
 
-// The records the host reads in place, as far as it can measure them: the exports' sizes in the
-// symbol table (32 and 16 bytes), the gauge list in Linkage ended after one gauge, the end entry
-// of ImportTable, and every record (header, gauge name, elements, calibration tables) lying
-// wholly inside the module's image.
-std::vector<std::string> RecordFailures(const gauge_host::ModuleLibrary& module,
-                                        const std::vector<ExportedSymbol>& exports, const ElementWalk& elements);
+struct CheckOutcome {
+    std::string check;
+    std::vector<std::string> failures;  // empty where the check passed
+    bool blocks_install = false;        // a host must not install a gauge while this check fails
+};
 
-// The gauge header, where Linkage lists one that lies wholly inside the image; otherwise null.
-GaugeHeader* ReadableGauge(const gauge_host::ModuleLibrary& module);
-// The gauge's name, where it is a NUL-terminated text inside the image; otherwise empty.
-std::string ReadableGaugeName(const GaugeHeader& header, const gauge_host::ModuleImage& image);
+// The checks of the file before loading, in the order `inspect` prints them:
+//   exports      exactly Linkage and ImportTable, both data, in writable memory that is not code,
+//                of the sizes their records have (where the symbol table records sizes)
+//   records      every record reachable from Linkage (see host/module_records.h)
+//   bitmaps      every bitmap an element names is there in language 1033 and decodes; the
+//                background is at most 1024 x 1024 pixels; an icon's pictures are there
+//   see-through  every bitmap is 8-bit with a 256-entry palette holding pure black
+//   relocations  a module that may be moved tells the loader how (DLLs)
+std::vector<CheckOutcome> CheckBeforeLoading(const gauge_host::ModuleFile& file, const gauge_host::ModuleRecords& records,
+                                             const gauge_host::ModuleResources& resources);
 
-// Every bitmap an element names is there: static images, needles and sliders their resource_id,
-// icons picture_count bitmaps from resource_id upward.
-std::vector<std::string> NamedBitmapFailures(const ElementWalk& elements, const gauge_host::ModuleResources& resources);
-
-// Every bitmap decodes as 8 bits per pixel with a palette of 256 entries, and pure black, the
-// see-through colour, is among them.
-std::vector<std::string> TransparentColourFailures(const gauge_host::ModuleResources& resources);
+// Where the children of a group do not tile its box: side by side from x = 0, each at y = 0 and as
+// tall as the group, their widths adding up to the group's width.
+std::vector<std::string> TilingProblems(const gauge_host::MouseListWalk& walk);
 
 }  // namespace gauge_preview

@@ -1,28 +1,17 @@
 #include "tools/preview/module_examination.h"
 
-#include <exception>
 #include <optional>
 
-#include "host/recording_host.h"
-#include "tools/preview/element_tree.h"
-#include "tools/preview/elf_exports.h"
-#include "tools/preview/module_checks.h"
-#include "tools/preview/module_report.h"
+#include "host/module_library.h"
+#include "host/module_records.h"
+#include "host/module_resources.h"
 #include "host/mouse_list.h"
-#include "tools/preview/mouse_tiling.h"
+#include "host/recording_host.h"
+#include "tools/preview/module_report.h"
 
 namespace gauge_preview {
 
 namespace {
-
-std::vector<ExportedSymbol> ExportsOrFailure(const std::string& path, std::vector<std::string>& failures) {
-    try {
-        return ReadExports(path);
-    } catch (const std::exception& error) {
-        failures.push_back(error.what());
-        return {};
-    }
-}
 
 void PrintOutcomes(std::ostream& out, const std::vector<CheckOutcome>& outcomes) {
     out << "checks\n";
@@ -32,51 +21,72 @@ void PrintOutcomes(std::ostream& out, const std::vector<CheckOutcome>& outcomes)
     }
 }
 
+std::uintptr_t ExportAddress(const gauge_host::ModuleFile& file, const char* name) {
+    const gauge_host::ExportedSymbol* symbol = file.FindExport(name);
+    return symbol != nullptr ? symbol->address : 0;
+}
+
+// Installs each gauge of the loaded module in turn, prints its mouse list as registered, and adds
+// the checks of what the install routine handed the host.
+void InspectInstalledGauges(gauge_host::ModuleFile file, const gauge_host::ModuleRecords& records, std::ostream& out,
+                            std::vector<CheckOutcome>& outcomes) {
+    gauge_host::ModuleLibrary module(std::move(file));
+    const gauge_host::ModuleRecords loaded = gauge_host::ReadModuleRecords(
+        module.image(), reinterpret_cast<std::uintptr_t>(&module.linkage()), reinterpret_cast<std::uintptr_t>(module.import_table()));
+    outcomes.push_back({"records once loaded", loaded.problems, true});
+    if (!loaded.problems.empty()) return;
+    for (const gauge_host::GaugeRecords& gauge : loaded.gauges) {
+        const std::string suffix = records.gauges.size() > 1 ? " of \"" + gauge.name + "\"" : "";
+        gauge_host::RecordingHost host(module, *reinterpret_cast<GaugeHeader*>(gauge.header_address));
+        host.Install();
+        std::optional<gauge_host::MouseListWalk> mouse_list;
+        if (host.registered_mouse_areas() != nullptr) mouse_list = host.WalkRegisteredMouseList();
+        if (mouse_list) {
+            if (records.gauges.size() > 1) out << "gauge \"" << gauge.name << "\"\n";
+            PrintMouseList(out, *mouse_list);
+        }
+        outcomes.push_back({"mouse list" + suffix,
+                            mouse_list ? mouse_list->problems
+                                       : std::vector<std::string>{"the gauge's install routine registered no mouse list"},
+                            true});
+        if (mouse_list) outcomes.push_back({"mouse children tile their groups" + suffix, TilingProblems(*mouse_list)});
+        // A mouse list the host refused is reported once, by the list's own problems.
+        std::vector<std::string> breaks;
+        for (const std::string& broken : host.contract_breaks())
+            if (broken.rfind(gauge_host::kUntakableMouseList, 0) != 0 || !mouse_list || mouse_list->problems.empty())
+                breaks.push_back(broken);
+        outcomes.push_back({"host contract at install" + suffix, breaks, true});
+        host.Kill();
+    }
+}
+
 }  // namespace
 
 std::vector<CheckOutcome> InspectModule(const std::string& path, std::ostream& out) {
-    gauge_host::ModuleLibrary module(path);
-    gauge_host::RecordingHost host(module);
-    const gauge_host::ModuleImage image = module.image();
+    gauge_host::ModuleFile file = gauge_host::ModuleFile::Read(path);
+    gauge_host::RequireGaugeExports(file);
+    const gauge_host::ModuleResources resources(file);
+    const gauge_host::ModuleRecords records =
+        gauge_host::ReadModuleRecords(file.image(), ExportAddress(file, "Linkage"), ExportAddress(file, "ImportTable"));
+
     out << "module " << path << "\n";
-
-    std::vector<CheckOutcome> outcomes{{"exports", {}}};
-    const std::vector<ExportedSymbol> exports = ExportsOrFailure(path, outcomes[0].failures);
-    if (outcomes[0].failures.empty()) outcomes[0].failures = ExportFailures(exports);
-
-    ElementWalk elements;
-    GaugeHeader* header = ReadableGauge(module);
-    const bool tree_readable = header != nullptr && image.Holds(header->root_ref, sizeof(ElementBase*));
-    if (header != nullptr) PrintGaugeHeader(out, *header, ReadableGaugeName(*header, image));
-    if (tree_readable) {
-        elements = WalkElementTree(*header->root_ref, image);
-        PrintElementTree(out, elements);
+    out << "needs " << (file.needed_libraries().empty() ? "no library" : "");
+    for (std::size_t i = 0; i < file.needed_libraries().size(); ++i) out << (i == 0 ? "" : ", ") << file.needed_libraries()[i];
+    out << "\n";
+    for (const gauge_host::GaugeRecords& gauge : records.gauges) {
+        if (!gauge.header_read) continue;
+        PrintGaugeHeader(out, gauge.header, gauge.name);
+        PrintElementTree(out, gauge.elements);
     }
-    outcomes.push_back({"record sizes", RecordFailures(module, exports, elements)});
 
-    // The mouse list reaches the host only through the install routine: install the gauge, but
-    // only where the element tree that the host takes over at install could be walked. What the
-    // walk cannot see (a routine or a table pointing astray, records in read-only memory) may
-    // still bring the process down; the program runs each command in a child for that.
-    std::optional<gauge_host::MouseListWalk> mouse_list;
-    const bool installed = tree_readable && elements.problems.empty();
-    if (installed) {
-        host.Install();
-        if (host.registered_mouse_areas() != nullptr) mouse_list = gauge_host::WalkMouseList(host.registered_mouse_areas(), image);
-    }
-    if (mouse_list) PrintMouseList(out, *mouse_list);
-    const std::vector<std::string> no_list{installed ? "the gauge's install routine registered no mouse list"
-                                                     : "not read, since the gauge cannot be installed"};
-    outcomes.push_back({"mouse list nesting", mouse_list ? mouse_list->nesting_problems : no_list});
-    if (mouse_list) outcomes.push_back({"mouse children tile their groups", TilingProblems(*mouse_list)});
+    std::vector<CheckOutcome> outcomes = CheckBeforeLoading(file, records, resources);
+    bool may_install = true;
+    for (const CheckOutcome& outcome : outcomes) may_install = may_install && (outcome.failures.empty() || !outcome.blocks_install);
+    if (may_install) InspectInstalledGauges(std::move(file), records, out, outcomes);
+    else out << "mouse list not read: the module is not loaded while a check below fails\n";
 
-    PrintResources(out, host.resources());
-    PrintVersionStrings(out, host.resources());
-    outcomes.push_back({"bitmaps the elements name", NamedBitmapFailures(elements, host.resources())});
-    outcomes.push_back({"see-through colour", TransparentColourFailures(host.resources())});
-    outcomes.push_back({"host contract at install", host.contract_breaks()});
-    if (installed) host.Kill();
-
+    PrintResources(out, resources);
+    PrintVersionStrings(out, resources);
     PrintOutcomes(out, outcomes);
     return outcomes;
 }

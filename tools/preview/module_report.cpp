@@ -38,28 +38,28 @@ std::string Scale(double scale) {
 std::string Binding(const VarBinding& binding) { return "var " + std::to_string(binding.var_id); }
 std::string Callback(ElementCallback callback) { return callback != nullptr ? "callback" : "no callback"; }
 
-std::string ElementLine(const ElementBase& element) {
-    std::string line = std::string(ElementKindName(element.element_type)) + "  bitmap " +
+std::string ElementLine(const gauge_host::ElementRecord& walked) {
+    const ElementBase& element = walked.record.base;
+    std::string line = std::string(gauge_host::ElementKindName(element.element_type)) + "  bitmap " +
                        std::to_string(element.resource_id) + "  position " + Point(element.position) + "  offset " +
                        Point(element.offset) + "  flags " + std::to_string(element.picture_flags);
     switch (element.element_type) {
         case kNeedle: {
-            const auto& needle = reinterpret_cast<const NeedleElement&>(element);
+            const NeedleElement& needle = walked.record.needle;
             line += "  input " + Binding(needle.input_var) + ", " + Callback(needle.callback) + "  tip " +
                     Point(needle.needle_tip) + "  param " + std::to_string(needle.needle_param) + "  scale";
-            for (std::uint32_t i = 0; i < needle.scale_point_count; ++i)
-                line += " " + Point(needle.scale_points[i].point) + "=" + Number(needle.scale_points[i].value);
+            for (const ScalePoint& point : walked.scale) line += " " + Point(point.point) + "=" + Number(point.value);
             break;
         }
         case kSlider: {
-            const auto& slider = reinterpret_cast<const SliderElement&>(element);
+            const SliderElement& slider = walked.record.slider;
             line += "  x: " + Binding(slider.input_var_x) + " scale " + Scale(slider.scale_x) + ", " +
                     Callback(slider.callback_x) + "  y: " + Binding(slider.input_var_y) + " scale " +
                     Scale(slider.scale_y) + ", " + Callback(slider.callback_y);
             break;
         }
         case kIcon: {
-            const auto& icon = reinterpret_cast<const IconElement&>(element);
+            const IconElement& icon = walked.record.icon;
             line += "  input " + Binding(icon.input_var) + ", " + Callback(icon.callback) + "  pictures " +
                     std::to_string(icon.picture_count);
             break;
@@ -94,17 +94,17 @@ void PrintGaugeHeader(std::ostream& out, const GaugeHeader& header, const std::s
         << "\n";
 }
 
-void PrintElementTree(std::ostream& out, const ElementWalk& elements) {
+void PrintElementTree(std::ostream& out, const gauge_host::ElementWalk& elements) {
     out << "elements, in drawing order\n";
-    for (const WalkedElement& entry : elements.elements)
-        out << std::string(2 + 2 * entry.depth, ' ') << ElementLine(*entry.element) << "\n";
+    for (const gauge_host::ElementRecord& element : elements.elements)
+        out << std::string(2 + 2 * element.depth, ' ') << ElementLine(element) << "\n";
 }
 
 void PrintMouseList(std::ostream& out, const gauge_host::MouseListWalk& list) {
     out << "mouse list, boxes in background pixels\n";
     for (std::size_t i = 0; i < list.records.size(); ++i) {
         const gauge_host::MouseRecord& record = list.records[i];
-        const MouseArea& area = *record.area;
+        const MouseArea& area = record.area;
         out << "  " << (i < 10 ? " " : "") << i << std::string(1 + 2 * std::max(record.depth, 0), ' ')
             << gauge_host::MouseKindName(area.kind);
         if (i == 0 && area.kind == kParent)

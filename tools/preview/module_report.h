@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "gauge_frame/gauge_frame.h"
+#include "host/element_tree.h"
 #include "host/module_resources.h"
-#include "tools/preview/element_tree.h"
 #include "host/mouse_list.h"
 
 namespace gauge_preview {
@@ -14,7 +14,7 @@ namespace gauge_preview {
 // The header as its 22 raw words, then its fields by name.
 void PrintGaugeHeader(std::ostream& out, const GaugeHeader& header, const std::string& name);
 // One line per element in drawing order, indented by depth.
-void PrintElementTree(std::ostream& out, const ElementWalk& elements);
+void PrintElementTree(std::ostream& out, const gauge_host::ElementWalk& elements);
 // Every record with its box in background pixels, indented by nesting.
 void PrintMouseList(std::ostream& out, const gauge_host::MouseListWalk& list);
 void PrintResources(std::ostream& out, const gauge_host::ModuleResources& resources);

@@ -5,11 +5,15 @@
 
 namespace gauge_preview {
 
-void DrawPicture(Canvas& canvas, const gauge_host::Bitmap& picture, std::int32_t x, std::int32_t y) {
-    for (std::int32_t row = 0; row < picture.height; ++row)
-        for (std::int32_t column = 0; column < picture.width; ++column) {
-            const Color color = picture.At(column, row);
-            if (!color.see_through()) canvas.Put(x + column, y + row, color);
+void DrawPicture(Canvas& canvas, const gauge_host::Bitmap& picture, std::int64_t x, std::int64_t y) {
+    // Only the rows and columns of the picture that land on the canvas.
+    const std::int64_t first_row = std::max<std::int64_t>(0, -y), last_row = std::min<std::int64_t>(picture.height, canvas.height() - y);
+    const std::int64_t first_column = std::max<std::int64_t>(0, -x), last_column = std::min<std::int64_t>(picture.width, canvas.width() - x);
+    for (std::int64_t row = first_row; row < last_row; ++row)
+        for (std::int64_t column = first_column; column < last_column; ++column) {
+            const Color color = picture.At(static_cast<std::int32_t>(column), static_cast<std::int32_t>(row));
+            if (!color.see_through())
+                canvas.Put(static_cast<std::int32_t>(x + column), static_cast<std::int32_t>(y + row), color);
         }
 }
 
@@ -23,6 +27,7 @@ struct Sample {
 };
 
 Sample SampleBetweenPixels(const gauge_host::Bitmap& picture, double x, double y) {
+    if (!(x > -1 && y > -1 && x < picture.width && y < picture.height)) return {};  // no pixel of it around
     const double left = std::floor(x), top = std::floor(y);
     const double across = x - left, down = y - top;
     Sample sample;
@@ -51,17 +56,20 @@ void DrawTurnedPicture(Canvas& canvas, const gauge_host::Bitmap& picture, PixelP
     double min_x = target.x, max_x = target.x, min_y = target.y, max_y = target.y;
     for (const double corner_x : {-1.0, picture.width + 0.0})
         for (const double corner_y : {-1.0, picture.height + 0.0}) {
-            const double from_pivot_x = corner_x - pivot.x, from_pivot_y = corner_y - pivot.y;
+            const double from_pivot_x = corner_x - static_cast<double>(pivot.x), from_pivot_y = corner_y - static_cast<double>(pivot.y);
             const double x = target.x + from_pivot_x * cosine - from_pivot_y * sine;
             const double y = target.y + from_pivot_x * sine + from_pivot_y * cosine;
             min_x = std::min(min_x, x), max_x = std::max(max_x, x);
             min_y = std::min(min_y, y), max_y = std::max(max_y, y);
         }
-    for (auto y = static_cast<std::int32_t>(std::floor(min_y)); y <= static_cast<std::int32_t>(std::ceil(max_y)); ++y)
-        for (auto x = static_cast<std::int32_t>(std::floor(min_x)); x <= static_cast<std::int32_t>(std::ceil(max_x));
-             ++x) {
+    // Only the canvas pixels inside both the turned picture's box and the canvas.
+    min_x = std::max(std::floor(min_x), 0.0), max_x = std::min(std::ceil(max_x), canvas.width() - 1.0);
+    min_y = std::max(std::floor(min_y), 0.0), max_y = std::min(std::ceil(max_y), canvas.height() - 1.0);
+    if (!(min_x <= max_x) || !(min_y <= max_y)) return;
+    for (auto y = static_cast<std::int32_t>(min_y); y <= static_cast<std::int32_t>(max_y); ++y)
+        for (auto x = static_cast<std::int32_t>(min_x); x <= static_cast<std::int32_t>(max_x); ++x) {
             // Turn the canvas pixel back into the bitmap to find what lands on it.
-            const double from_target_x = x - target.x, from_target_y = y - target.y;
+            const double from_target_x = x - static_cast<double>(target.x), from_target_y = y - static_cast<double>(target.y);
             const double source_x = pivot.x + from_target_x * cosine + from_target_y * sine;
             const double source_y = pivot.y - from_target_x * sine + from_target_y * cosine;
             const Sample sample = SampleBetweenPixels(picture, source_x, source_y);

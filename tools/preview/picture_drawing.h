@@ -1,6 +1,10 @@
 // Putting a module's bitmap onto the canvas the way the host does: pure black, by colour and
-// whatever its palette entry, lets what lies beneath show through.
+// whatever its palette entry, lets what lies beneath show through. Both routines touch only the
+// canvas pixels the picture can reach, so drawing costs at most a fixed amount per canvas pixel,
+// wherever the records place the picture.
 #pragma once
+
+#include <cstdint>
 
 #include "gauge_frame/gauge_frame.h"
 #include "host/bitmap.h"
@@ -10,7 +14,7 @@ namespace gauge_preview {
 
 // The bitmap unturned, its top-left pixel at (x, y); every pixel that is not pure black replaces
 // the canvas pixel.
-void DrawPicture(Canvas& canvas, const gauge_host::Bitmap& picture, std::int32_t x, std::int32_t y);
+void DrawPicture(Canvas& canvas, const gauge_host::Bitmap& picture, std::int64_t x, std::int64_t y);
 
 // The bitmap turned by `radians` (clockwise on the screen, y pointing down) about its pixel
 // `pivot`, which lands on canvas pixel `target`. Each canvas pixel samples the turned bitmap
