@@ -414,16 +414,29 @@ private:
             std::int32_t address_tag, size_tag;
             const char* name;
         };
-        if (HasTag(DT_JMPREL) && Tag(DT_PLTREL) != DT_REL) Reject("its procedure linkage relocations are not of the REL kind");
-        if (HasTag(DT_RELENT) && Tag(DT_RELENT) != sizeof(Elf32_Rel)) Reject("its relocation entries are not 8 bytes");
-        for (const Table& table : {Table{DT_REL, DT_RELSZ, "relocation"}, Table{DT_JMPREL, DT_PLTRELSZ, "procedure linkage relocation"}}) {
-            if (!HasTag(table.address_tag)) continue;
+        // The loader reads the sizes and entry sizes without looking whether they are there, and
+        // takes the procedure linkage relocations only where DT_PLTREL names their kind.
+        if (HasTag(DT_REL) && (!HasTag(DT_RELSZ) || Tag(DT_RELENT) != sizeof(Elf32_Rel)))
+            Reject("its relocations have no size, or entries that are not 8 bytes");
+        if (HasTag(DT_PLTREL) && (Tag(DT_PLTREL) != DT_REL || !HasTag(DT_JMPREL) || !HasTag(DT_PLTRELSZ)))
+            Reject("its procedure linkage relocations are not of the REL kind, or have no place or size");
+        if (HasTag(DT_RELR) && (!HasTag(DT_RELRSZ) || Tag(DT_RELRENT) != 4))
+            Reject("its packed relocations have no size, or entries that are not 4 bytes");
+        const bool plt = HasTag(DT_PLTREL);
+        for (const Table& table : {Table{DT_REL, DT_RELSZ, "relocation"}, Table{plt ? DT_JMPREL : DT_NULL, DT_PLTRELSZ, "procedure linkage relocation"}}) {
+            if (table.address_tag == DT_NULL || !HasTag(table.address_tag)) continue;
             const std::uintptr_t first = Tag(table.address_tag);
             const std::uint32_t size = Tag(table.size_tag);
             if (size % sizeof(Elf32_Rel) != 0 || FileBackedSegment(first, size) == nullptr)
                 Reject(std::string("its ") + table.name + "s lie outside the loaded file bytes");
-            for (std::uint32_t at = 0; at < size; at += sizeof(Elf32_Rel))
-                Relocate(ImageRecord<Elf32_Rel>(first + at, "a relocation"), table.name);
+            // The loader applies the first DT_RELCOUNT relocations as relative ones, and asserts so.
+            const std::uint32_t relative = table.address_tag == DT_REL && HasTag(DT_RELCOUNT) ? Tag(DT_RELCOUNT) : 0;
+            for (std::uint32_t at = 0, index = 0; at < size; at += sizeof(Elf32_Rel), ++index) {
+                const auto relocation = ImageRecord<Elf32_Rel>(first + at, "a relocation");
+                if (index < relative && ELF32_R_TYPE(relocation.r_info) != R_386_RELATIVE)
+                    Reject("its relocation count says relocation " + std::to_string(index) + " is relative, and it is not");
+                Relocate(relocation, table.name);
+            }
         }
         if (HasTag(DT_RELR)) {
             const std::uintptr_t first = Tag(DT_RELR);

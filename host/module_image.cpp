@@ -67,3 +67,21 @@ std::string AddressText(std::uintptr_t address) {
 }
 
 }  // namespace gauge_host
+
+namespace gauge_host {
+
+std::string PrintableText(const std::string& text) {
+    std::string printable;
+    for (unsigned char character : text) {
+        if (character >= 0x20 && character < 0x7F && character != '\\') {
+            printable.push_back(static_cast<char>(character));
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", character);
+        printable += escaped;
+    }
+    return printable;
+}
+
+}  // namespace gauge_host

@@ -74,4 +74,7 @@ private:
 // "0x0804a000", the way the tools print addresses.
 std::string AddressText(std::uintptr_t address);
 
+// A text read from a module as the tools print it: every byte outside printable ASCII as \xNN.
+std::string PrintableText(const std::string& text);
+
 }  // namespace gauge_host

@@ -1,5 +1,8 @@
 #include "host/module_records.h"
 
+#include <algorithm>
+#include <set>
+
 namespace gauge_host {
 
 const GaugeRecords* ModuleRecords::Find(const std::string& name) const {
@@ -27,7 +30,7 @@ const RoutineField kRoutines[] = {
     {"kill", [](const GaugeHeader& h) { return Address(reinterpret_cast<const void*>(h.kill)); }},
 };
 
-void ReadGauge(const ModuleImage& image, GaugeRecords& gauge, std::vector<std::string>& problems) {
+void ReadHeader(const ModuleImage& image, GaugeRecords& gauge, std::vector<std::string>& problems) {
     const std::string where = "the gauge header at " + AddressText(gauge.header_address);
     if (!image.ReadRecord(gauge.header_address, gauge.header)) {
         problems.push_back(where + " does not lie wholly inside the module");
@@ -37,7 +40,11 @@ void ReadGauge(const ModuleImage& image, GaugeRecords& gauge, std::vector<std::s
     if (auto name = image.ReadText(Address(gauge.header.gauge_name), kLongestGaugeName)) gauge.name = *name;
     else problems.push_back(where + ": its name is not a text of at most " + std::to_string(kLongestGaugeName) +
                             " characters inside the module");
-    const std::string gauge_name = gauge.name.empty() ? where : "gauge \"" + gauge.name + "\"";
+}
+
+// `gauge_name` is how problems name the gauge: by its name where that tells it apart.
+void ReadGauge(const ModuleImage& image, GaugeRecords& gauge, const std::string& gauge_name,
+               std::vector<std::string>& problems) {
     for (const RoutineField& routine : kRoutines) {
         const std::uintptr_t address = routine.read(gauge.header);
         if (address == 0 || !IsCodeOrNull(image, address))
@@ -64,9 +71,11 @@ ModuleRecords ReadModuleRecords(const ModuleImage& image, std::uintptr_t linkage
     if (!image.Read(linkage, &head, offsetof(ModuleLinkage, gauges))) {
         problem("Linkage does not lie inside the module");
     } else {
-        for (ModuleRoutine routine : {head.init_routine, head.deinit_routine})
-            if (!IsCodeOrNull(image, Address(reinterpret_cast<const void*>(routine))))
-                problem("Linkage's init or deinit routine is not code of the module");
+        if (!IsCodeOrNull(image, Address(reinterpret_cast<const void*>(head.init_routine))))
+            problem("Linkage's init routine is not code of the module");
+        if (!IsCodeOrNull(image, Address(reinterpret_cast<const void*>(head.deinit_routine))))
+            problem("Linkage's deinit routine is not code of the module");
+        std::set<std::uint32_t> listed_twice;
         for (std::size_t index = 0;; ++index) {
             std::uint32_t entry = 0;
             if (!image.ReadRecord(linkage + offsetof(ModuleLinkage, gauges) + index * 4, entry)) {
@@ -77,6 +86,13 @@ ModuleRecords ReadModuleRecords(const ModuleImage& image, std::uintptr_t linkage
             if (index == kMostGauges) {
                 problem("Linkage lists more than " + std::to_string(kMostGauges) + " gauges");
                 break;
+            }
+            const bool listed_before = std::any_of(records.gauges.begin(), records.gauges.end(),
+                                                   [&](const GaugeRecords& gauge) { return gauge.header_address == entry; });
+            if (listed_before) {
+                if (listed_twice.insert(entry).second)
+                    problem("Linkage lists the gauge header at " + AddressText(entry) + " more than once");
+                continue;
             }
             records.gauges.push_back({});
             records.gauges.back().header_address = entry;
@@ -92,7 +108,18 @@ ModuleRecords ReadModuleRecords(const ModuleImage& image, std::uintptr_t linkage
     else if (image.Read(import_table, imports, sizeof imports) && imports[1].module_id != 0)
         problem("ImportTable has no end entry (module_id 0) after its first entry");
 
-    for (GaugeRecords& gauge : records.gauges) ReadGauge(image, gauge, records.problems);
+    // The host knows a gauge by its name, so no two may share one.
+    for (GaugeRecords& gauge : records.gauges) ReadHeader(image, gauge, records.problems);
+    for (GaugeRecords& gauge : records.gauges) {
+        if (!gauge.header_read) continue;
+        const auto same_name = std::count_if(records.gauges.begin(), records.gauges.end(),
+                                             [&](const GaugeRecords& other) { return other.header_read && other.name == gauge.name; });
+        const std::string address = "the gauge header at " + AddressText(gauge.header_address);
+        if (same_name > 1 && !gauge.name.empty())
+            problem(address + ": its name \"" + PrintableText(gauge.name) + "\" is another gauge's too");
+        ReadGauge(image, gauge, same_name == 1 && !gauge.name.empty() ? "gauge \"" + PrintableText(gauge.name) + "\"" : address,
+                  records.problems);
+    }
     return records;
 }
 

@@ -15,8 +15,7 @@ packages=(
   qemu-user                              # runs 32-bit Linux programs
   wine wine32:i386 wine64                # runs the 32-bit Windows DLLs in a real Windows loader
   python3-pefile python3-pyelftools      # read the built binaries' export and import tables
-  libelf-dev:i386                        # the 32-bit test host reads the resource section of a shared object
-  libpng-dev:i386                        # the 32-bit preview host writes PNG pictures
+  libstb-dev                             # the preview writes (and its tests read) PNG pictures
 )
 if [ "${1:-}" = art ]; then
   # The artwork's text is DejaVu Sans Bold Condensed; the condensed faces are in the -extra

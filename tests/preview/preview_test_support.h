@@ -3,7 +3,6 @@
 // module's own bitmaps placed by hand.
 #pragma once
 
-#include <png.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -50,22 +49,8 @@ inline ToolRun RunPreviewTool(const std::vector<std::string>& arguments, const s
     return run;
 }
 
-// The PNG as RGB pixels, through libpng's simplified reading interface.
-inline Canvas ReadPng(const std::string& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) throw std::runtime_error(path + ": not a readable PNG");
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) throw std::runtime_error(path + ": bad PNG");
-    Canvas canvas(static_cast<std::int32_t>(image.width), static_cast<std::int32_t>(image.height));
-    for (std::int32_t y = 0; y < canvas.height(); ++y)
-        for (std::int32_t x = 0; x < canvas.width(); ++x) {
-            const png_byte* rgb = pixels.data() + 3 * (static_cast<std::size_t>(y) * canvas.width() + x);
-            canvas.Put(x, y, {rgb[0], rgb[1], rgb[2]});
-        }
-    return canvas;
-}
+// The PNG as RGB pixels, read with stb's image reader (see preview_png_reader.cpp).
+Canvas ReadPng(const std::string& path);
 
 // The bitmap's pixels that are not pure black, copied with its top-left pixel at (x, y): what a
 // host must show of an unturned picture.

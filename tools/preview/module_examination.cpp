@@ -36,13 +36,13 @@ void InspectInstalledGauges(gauge_host::ModuleFile file, const gauge_host::Modul
     outcomes.push_back({"records once loaded", loaded.problems, true});
     if (!loaded.problems.empty()) return;
     for (const gauge_host::GaugeRecords& gauge : loaded.gauges) {
-        const std::string suffix = records.gauges.size() > 1 ? " of \"" + gauge.name + "\"" : "";
+        const std::string suffix = records.gauges.size() > 1 ? " of \"" + gauge_host::PrintableText(gauge.name) + "\"" : "";
         gauge_host::RecordingHost host(module, *reinterpret_cast<GaugeHeader*>(gauge.header_address));
         host.Install();
         std::optional<gauge_host::MouseListWalk> mouse_list;
         if (host.registered_mouse_areas() != nullptr) mouse_list = host.WalkRegisteredMouseList();
         if (mouse_list) {
-            if (records.gauges.size() > 1) out << "gauge \"" << gauge.name << "\"\n";
+            if (records.gauges.size() > 1) out << "gauge \"" << gauge_host::PrintableText(gauge.name) << "\"\n";
             PrintMouseList(out, *mouse_list);
         }
         outcomes.push_back({"mouse list" + suffix,
@@ -75,7 +75,7 @@ std::vector<CheckOutcome> InspectModule(const std::string& path, std::ostream& o
     out << "\n";
     for (const gauge_host::GaugeRecords& gauge : records.gauges) {
         if (!gauge.header_read) continue;
-        PrintGaugeHeader(out, gauge.header, gauge.name);
+        PrintGaugeHeader(out, gauge.header, gauge_host::PrintableText(gauge.name));
         PrintElementTree(out, gauge.elements);
     }
 

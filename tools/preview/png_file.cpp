@@ -1,52 +1,52 @@
 #include "tools/preview/png_file.h"
 
-#include <png.h>
-
+#include <cerrno>
 #include <cstdio>
-#include <memory>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
+
+// stb's writer is one header with its implementation in it; its own code is not held to this
+// project's warnings. It encodes into memory, and this file does the writing, so that every
+// failure of the file itself is seen and named.
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#include <stb_image_write.h>
+#pragma GCC diagnostic pop
 
 namespace gauge_preview {
 
 namespace {
 
-// libpng reports its errors by longjmp, so this frame holds nothing with a destructor.
-bool WriteRgbRows(std::FILE* file, std::int32_t width, std::int32_t height, png_bytep* rows) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_set_rows(png, info, rows);
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
+void Append(void* context, void* data, int size) {
+    auto* bytes = static_cast<std::vector<unsigned char>*>(context);
+    const auto* first = static_cast<const unsigned char*>(data);
+    bytes->insert(bytes->end(), first, first + size);
 }
 
 }  // namespace
 
 void WritePng(const Canvas& canvas, const std::string& path) {
-    const std::size_t row_bytes = static_cast<std::size_t>(canvas.width()) * 3;
-    std::vector<png_byte> pixels(row_bytes * canvas.height());
-    std::vector<png_bytep> rows(canvas.height());
-    for (std::int32_t y = 0; y < canvas.height(); ++y) {
-        rows[y] = pixels.data() + row_bytes * y;
+    std::vector<unsigned char> pixels;
+    pixels.reserve(static_cast<std::size_t>(canvas.width()) * canvas.height() * 3);
+    for (std::int32_t y = 0; y < canvas.height(); ++y)
         for (std::int32_t x = 0; x < canvas.width(); ++x) {
             const Color color = canvas.At(x, y);
-            rows[y][3 * x] = color.red;
-            rows[y][3 * x + 1] = color.green;
-            rows[y][3 * x + 2] = color.blue;
+            pixels.insert(pixels.end(), {color.red, color.green, color.blue});
         }
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) throw std::runtime_error(path + ": cannot be opened for writing");
-    if (!WriteRgbRows(file.get(), canvas.width(), canvas.height(), rows.data()) || std::fflush(file.get()) != 0)
-        throw std::runtime_error(path + ": writing the PNG failed");
+    std::vector<unsigned char> png;
+    if (!stbi_write_png_to_func(Append, &png, canvas.width(), canvas.height(), 3, pixels.data(), canvas.width() * 3))
+        throw std::runtime_error(path + ": the picture cannot be encoded as PNG");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) throw std::runtime_error(path + ": cannot be opened for writing: " + std::strerror(errno));
+    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size() && std::fflush(file) == 0;
+    const int error = errno;
+    if (std::fclose(file) != 0 || !written)
+        throw std::runtime_error(path + ": writing the PNG failed: " + std::strerror(written ? errno : error));
 }
 
 }  // namespace gauge_preview

@@ -1,4 +1,4 @@
-// Writing the preview's pictures as PNG files, through libpng.
+// Writing the preview's pictures as PNG files, through stb's image writer.
 #pragma once
 
 #include <string>
@@ -7,8 +7,8 @@
 
 namespace gauge_preview {
 
-// An 8-bit RGB PNG of the canvas; throws std::runtime_error naming the file where it cannot be
-// written.
+// An 8-bit RGB PNG of the canvas; throws std::runtime_error naming the file and the cause where it
+// cannot be written.
 void WritePng(const Canvas& canvas, const std::string& path);
 
 }  // namespace gauge_preview

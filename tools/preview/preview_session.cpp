@@ -26,8 +26,8 @@ const gauge_host::GaugeRecords& ChooseGauge(const gauge_host::ModuleRecords& rec
     if (gauge_name.empty() && !records.gauges.empty()) return records.gauges.front();
     if (const gauge_host::GaugeRecords* gauge = records.Find(gauge_name)) return *gauge;
     std::string names;
-    for (const gauge_host::GaugeRecords& gauge : records.gauges) names += (names.empty() ? "\"" : ", \"") + gauge.name + "\"";
-    throw std::runtime_error("the module has no gauge named \"" + gauge_name + "\"; its gauges are " + names);
+    for (const gauge_host::GaugeRecords& gauge : records.gauges) names += (names.empty() ? "\"" : ", \"") + gauge_host::PrintableText(gauge.name) + "\"";
+    throw std::runtime_error("the module has no gauge named \"" + gauge_host::PrintableText(gauge_name) + "\"; its gauges are " + names);
 }
 
 gauge_host::ModuleFile CheckedModuleFile(const std::string& module_path, const std::string& gauge_name) {
