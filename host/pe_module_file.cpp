@@ -8,9 +8,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <set>
 
 #include "host/module_file.h"
 
@@ -28,15 +28,21 @@ constexpr std::uint16_t kI386 = 0x14c;
 constexpr std::uint16_t kPe32Magic = 0x10b;
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) throw ModuleLoadError(path + ": cannot be read: no such file, or it cannot be opened");
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw ModuleLoadError(path + ": cannot be read: it is not a regular file");
-    if (static_cast<std::uint64_t>(size) > kLargestFile)
-        throw LoaderRejection(path, "the file is larger than 256 MiB, far more than any gauge module");
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) throw ModuleLoadError(path + ": cannot be read");
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) throw ModuleLoadError(path + ": cannot be read: " + std::strerror(errno));
+    std::vector<std::uint8_t> bytes;
+    char buffer[65536];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        if (bytes.size() + read > kLargestFile) {
+            std::fclose(file);
+            throw LoadRefused(path, "the file is larger than 256 MiB, far more than any gauge module");
+        }
+        bytes.insert(bytes.end(), buffer, buffer + read);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) throw ModuleLoadError(path + ": cannot be read: " + std::strerror(error));
     return bytes;
 }
 
@@ -191,17 +197,29 @@ private:
         const auto exports = ImageRecord<IMAGE_EXPORT_DIRECTORY>(directory.VirtualAddress, "its export directory");
         if (exports.NumberOfFunctions > kMostExports || exports.NumberOfNames > exports.NumberOfFunctions)
             Reject("its export directory claims far too many exports");
+        std::vector<bool> named(exports.NumberOfFunctions, false);
         for (std::uint32_t i = 0; i < exports.NumberOfNames; ++i) {
             const auto name_rva = ImageRecord<std::uint32_t>(exports.AddressOfNames + i * 4, "its export names");
             const auto ordinal = ImageRecord<std::uint16_t>(exports.AddressOfNameOrdinals + i * 2, "its export ordinals");
             if (ordinal >= exports.NumberOfFunctions) Reject("an export's ordinal lies past its address table");
+            named[ordinal] = true;
             const auto address = ImageRecord<std::uint32_t>(exports.AddressOfFunctions + ordinal * 4u, "its export addresses");
             const std::string name = ImageName(name_rva, "an export's name");
             if (address >= directory.VirtualAddress && address < std::uint64_t{directory.VirtualAddress} + directory.Size)
                 Reject("its export " + name + " is forwarded to another library");
-            const ImageSegment* segment = module_.image_.SegmentAt(At(address));
-            module_.exports_.push_back({name, segment != nullptr && !(segment->access & kExecute), 0, At(address)});
+            AddExport(name, address);
         }
+        // An export by number alone is an export too; an empty slot of the table is none.
+        for (std::uint32_t ordinal = 0; ordinal < exports.NumberOfFunctions; ++ordinal) {
+            if (named[ordinal]) continue;
+            const auto address = ImageRecord<std::uint32_t>(exports.AddressOfFunctions + ordinal * 4, "its export addresses");
+            if (address != 0) AddExport("ordinal " + std::to_string(exports.Base + ordinal), address);
+        }
+    }
+
+    void AddExport(const std::string& name, std::uint32_t address) {
+        const ImageSegment* segment = module_.image_.SegmentAt(At(address));
+        module_.exports_.push_back({name, segment != nullptr && !(segment->access & kExecute), 0, At(address)});
     }
 
     void ReadImports() {

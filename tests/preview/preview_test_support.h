@@ -3,8 +3,6 @@
 // module's own bitmaps placed by hand.
 #pragma once
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -34,20 +32,17 @@ struct ToolRun {
 };
 
 // Runs gauge_preview, which the build puts beside the test program, with these arguments, in
-// `folder` where one is given.
-inline ToolRun RunPreviewTool(const std::vector<std::string>& arguments, const std::string& folder = "") {
-    std::string command = (folder.empty() ? "" : "cd '" + folder + "' && ") + "'" + gauge_host::PathBesideProgram("gauge_preview") + "'";
-    for (const std::string& argument : arguments) command += " '" + argument + "'";
-    command += " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) throw std::runtime_error("cannot run " + command);
-    ToolRun run{0, ""};
-    char buffer[4096];
-    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, read);
-    const int status = pclose(pipe);
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
+// `folder` where one is given (see preview_tool_run.cpp).
+ToolRun RunPreviewTool(const std::vector<std::string>& arguments, const std::string& folder = "");
+
+// The tool's file name, and the suffix of a module's file, on this platform.
+#if defined(_WIN32)
+inline const char* const kToolName = "gauge_preview.exe";
+#define MODULE_SUFFIX "dll"
+#else
+inline const char* const kToolName = "gauge_preview";
+#define MODULE_SUFFIX "so"
+#endif
 
 // The PNG as RGB pixels, read with stb's image reader (see preview_png_reader.cpp).
 Canvas ReadPng(const std::string& path);

@@ -1,7 +1,7 @@
 // The smallest sound gauge for `inspect`: an 8 by 8 background with one 4 by 4 picture over it,
 // and one click area in one group. Each build with TINY_GAUGE_FAULT set breaks one rule a host
 // relies on, and `inspect` must name that fault and no other:
-//   1  an exported routine beside Linkage and ImportTable (linked with its own version script)
+//   1  an exported routine beside Linkage and ImportTable (linked with its own export list)
 //   2  a mouse list whose outermost parent is never closed
 //   3  a picture that names a bitmap the module does not carry
 //   4  a root element in read-only memory, where the host cannot write its fields
@@ -19,7 +19,12 @@ extern MouseArea TinyMouseAreas[];
 uint32_t GAUGE_CALL TinyHandler(PixelPos*, uint32_t) { return 0; }
 
 #if TINY_GAUGE_FAULT == 1
+// Let out by its own version script (Linux) or module-definition file (Windows).
+#if defined(_WIN32)
+extern "C" void TinyExtraExport() {}
+#else
 extern "C" __attribute__((visibility("default"))) void TinyExtraExport() {}
+#endif
 #endif
 
 constexpr uint32_t kPictureBitmap = TINY_GAUGE_FAULT == 3 ? 400 : 300;
