@@ -77,7 +77,7 @@ TEST(RenderCommand, ANonModuleOrABadCommandLineFailsWithOneMessage) {
     } kCases[] = {
         {{"render", module}, 2, "render needs --out FILE.png"},
         {{"render", module, "--point", "100", "--out", "x.png"}, 2, "--point: \"100\" has no ','"},
-        {{"render", BuiltModule("no_such_gauge"), "--out", "x.png"}, 1, "no_such_gauge.so: cannot be read"},
+        {{"render", BuiltModule("no_such_gauge"), "--out", "x.png"}, 1, "no_such_gauge." MODULE_SUFFIX ": cannot be read: No such file or directory"},
         {{"render", module, "--set", "128=nan", "--out", "x.png"}, 2, "--set: \"nan\" is not a finite number"},
         {{"render", module, "--set", "128=1e999", "--out", "x.png"}, 2, "--set: \"1e999\" is not a finite number"},
         {{"render", module, "--set", "0128=5", "--set", "0x=5", "--out", "x.png"}, 2, "--set: \"0x\" is not a whole number"},
@@ -105,6 +105,32 @@ TEST(RenderCommand, ALeadingZeroIsDecimal) {
         const ToolRun run = RunPreviewTool({"render", BuiltModule("quadrant_gauge"), "--set", test.setting, "--out", out});
         ASSERT_EQ(run.exit_code, 0) << run.output;
         EXPECT_EQ(DifferingPixels(ReadPng(out), QuadrantWithLeftThrottleRisen(test.rise)), 0);
+    }
+}
+
+// A module that holds two gauges: the first is drawn unless --gauge names another; an unknown
+// name is refused with the names there are.
+TEST(RenderCommand, GaugeChoosesAmongTheGaugesOfAModule) {
+    const std::string out = TemporaryPath("render_twin.png");
+    const struct {
+        std::vector<std::string> options;
+        int exit_code;
+        std::int32_t width;  // of the frame drawn
+        const char* message;
+    } kCases[] = {
+        {{}, 0, 8, ""},
+        {{"--gauge", "Twin Left"}, 0, 8, ""},
+        {{"--gauge", "Twin Right"}, 0, 4, ""},
+        {{"--gauge", "Twin"}, 1, 0, "the module has no gauge named \"Twin\"; its gauges are \"Twin Left\", \"Twin Right\"\n"},
+    };
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.options.empty() ? "no --gauge" : test.options[1]);
+        std::vector<std::string> arguments{"render", BuiltModule("twin_gauge"), "--out", out};
+        arguments.insert(arguments.end(), test.options.begin(), test.options.end());
+        const ToolRun run = RunPreviewTool(arguments);
+        EXPECT_EQ(run.exit_code, test.exit_code) << run.output;
+        if (test.exit_code == 0) EXPECT_EQ(ReadPng(out).width(), test.width);
+        else EXPECT_NE(run.output.find(test.message), std::string::npos) << run.output;
     }
 }
 

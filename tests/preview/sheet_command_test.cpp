@@ -33,9 +33,11 @@ Canvas Render(const std::string& module, const std::vector<std::string>& options
     return ReadPng(out);
 }
 
-Canvas Sheet(const std::string& module) {
+Canvas Sheet(const std::string& module, const std::vector<std::string>& options = {}) {
     const std::string out = TemporaryPath(module + "_sheet.png");
-    const ToolRun run = RunPreviewTool({"sheet", BuiltModule(module), "--out", out});
+    std::vector<std::string> arguments{"sheet", BuiltModule(module), "--out", out};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const ToolRun run = RunPreviewTool(arguments);
     EXPECT_EQ(run.exit_code, 0) << run.output;
     return ReadPng(out);
 }
@@ -68,6 +70,25 @@ TEST(SheetCommand, AmmeterSheetShowsTheSweepWithTheSwitchOnAndOff) {
         options.insert(options.end(), frame.options.begin(), frame.options.end());
         EXPECT_TRUE(Contains(sheet, Render("ammeter_gauge", options)));
     }
+}
+
+// The sheets shown in the README and the release notes are the ones the built modules draw now,
+// pixel for pixel: the same picture from the shared object and from the DLL.
+TEST(SheetCommand, EachSheetIsThePublishedOne) {
+    for (const char* module : {"quadrant_gauge", "ammeter_gauge"}) {
+        SCOPED_TRACE(module);
+        const Canvas published = ReadPng(std::string(GAUGE_SOURCE_DIR) + "/docs/preview/" + module + ".png");
+        const Canvas drawn = Sheet(module);
+        ASSERT_EQ(drawn.width(), published.width());
+        ASSERT_EQ(drawn.height(), published.height());
+        EXPECT_EQ(DifferingPixels(drawn, published), 0);
+    }
+}
+
+// A gauge with neither sliders nor a known sweep gets a sheet of one frame, as installed.
+TEST(SheetCommand, AGaugeWithoutAKnownSweepIsShownAsInstalled) {
+    const Canvas sheet = Sheet("twin_gauge", {"--gauge", "Twin Right"});
+    EXPECT_TRUE(Contains(sheet, Render("twin_gauge", {"--gauge", "Twin Right"})));
 }
 
 }  // namespace

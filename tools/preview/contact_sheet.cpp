@@ -86,8 +86,8 @@ Canvas DrawContactSheet(PreviewSession& session) {
     const std::string& name = session.gauge_name();
     if (name == kAmmeterName) return LayOutSheet(name, AmmeterSweep(session), 5);
     const std::set<std::uint32_t> sliders = SliderVariables(session);
-    if (sliders.empty()) throw std::runtime_error("no sweep is known for the gauge \"" + name + "\", which has no sliders");
-    return LayOutSheet(name, SliderSweep(session, sliders), 3);
+    if (!sliders.empty()) return LayOutSheet(name, SliderSweep(session, sliders), 3);
+    return LayOutSheet(name, {{"AS INSTALLED", session.Draw()}}, 1);
 }
 
 }  // namespace gauge_preview
