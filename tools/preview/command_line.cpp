@@ -67,6 +67,7 @@ PreviewCommand ParseCommandLine(int argc, char** argv) {
     if (words[0] == "render") command.action = PreviewAction::Render;
     else if (words[0] == "sheet") command.action = PreviewAction::Sheet;
     else if (words[0] == "inspect") command.action = PreviewAction::Inspect;
+    else if (words[0] == "datasheet") command.action = PreviewAction::Datasheet;
     else throw CommandLineError("unknown subcommand \"" + words[0] + "\"");
     command.module_path = words[1];
     if (command.module_path.empty()) throw CommandLineError("the module's path is empty");
@@ -101,7 +102,7 @@ PreviewCommand ParseCommandLine(int argc, char** argv) {
             throw CommandLineError("\"" + option + "\" is not an option of " + words[0]);
         }
     }
-    if (command.action != PreviewAction::Inspect && command.out_path.empty())
+    if ((command.action == PreviewAction::Render || command.action == PreviewAction::Sheet) && command.out_path.empty())
         throw CommandLineError(words[0] + " needs --out FILE.png");
     return command;
 }

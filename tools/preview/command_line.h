@@ -21,13 +21,16 @@ inline constexpr const char* kUsage =
     "      draws the gauge over a sweep of its inputs\n"
     "  gauge_preview inspect MODULE\n"
     "      prints what the host sees of the module and checks it; fails if a check fails\n"
+    "  gauge_preview datasheet MODULE [--gauge NAME] [--out FILE.md]\n"
+    "      writes in Markdown what installing the gauge takes: its name, size, elements, variables\n"
+    "      and what pointing into each mouse column does (to standard output without --out)\n"
     "MODULE is the file itself: a name without a folder is a file in the current folder.\n"
     "--gauge chooses a gauge of a module that holds several; the first is the default.\n"
     "--time-limit SECONDS (every command) is how long the module may take, 120 unless given.\n"
     "Numbers are decimal (a leading zero changes nothing) or 0x hexadecimal; VALUE may have a\n"
     "fraction and must be finite.\n";
 
-enum class PreviewAction { Render, Sheet, Inspect };
+enum class PreviewAction { Render, Sheet, Inspect, Datasheet };
 
 struct PreviewCommand {
     PreviewAction action = PreviewAction::Inspect;

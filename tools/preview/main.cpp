@@ -4,18 +4,23 @@
 //   gauge_preview render MODULE [--gauge NAME] [--set VAR=VALUE]... [--point X,Y]... [--link EVENT=VAR]... --out FILE.png
 //   gauge_preview sheet MODULE [--gauge NAME] --out FILE.png
 //   gauge_preview inspect MODULE
+//   gauge_preview datasheet MODULE [--gauge NAME] [--out FILE.md]
 // and with every command --time-limit SECONDS, how long the module may take (120 unless given).
 //
 // Exit status 0 on success; 1 where the module is not a gauge module, a check fails, the module
 // crashes, ends or hangs the host, or the output cannot be written, with one line per failure,
 // each naming the module; 2 for a command line it does not understand.
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "host/module_file.h"
 #include "host/process_guard.h"
 #include "tools/preview/command_line.h"
 #include "tools/preview/contact_sheet.h"
+#include "tools/preview/datasheet.h"
 #include "tools/preview/module_examination.h"
 #include "tools/preview/output_stream.h"
 #include "tools/preview/png_file.h"
@@ -40,6 +45,22 @@ int Sheet(const PreviewCommand& command) {
     return 0;
 }
 
+int Datasheet(const PreviewCommand& command) {
+    PreviewSession session(command.module_path, command.gauge_name);
+    const std::string module_name = std::filesystem::path(command.module_path).filename().string();
+    if (command.out_path.empty()) {
+        WriteDatasheet(session, module_name, std::cout);
+        return 0;
+    }
+    std::ostringstream text;
+    WriteDatasheet(session, module_name, text);
+    std::ofstream file(command.out_path, std::ios::binary);
+    file << text.str();
+    file.close();
+    if (!file) throw std::runtime_error(command.out_path + ": cannot be written");
+    return 0;
+}
+
 int Inspect(const PreviewCommand& command) {
     int status = 0;
     for (const CheckOutcome& outcome : InspectModule(command.module_path, std::cout))
@@ -54,6 +75,7 @@ int Run(const PreviewCommand& command) {
             case PreviewAction::Render: return Render(command);
             case PreviewAction::Sheet: return Sheet(command);
             case PreviewAction::Inspect: return Inspect(command);
+            case PreviewAction::Datasheet: return Datasheet(command);
         }
     } catch (const gauge_host::ModuleLoadError& error) {
         std::cerr << "gauge_preview: " << error.what() << "\n";
