@@ -64,21 +64,26 @@ function(add_gauge_module name)
   endif()
 endfunction()
 
+# The project's version as the resource compiler reads it, for every module's version block.
+set(GAUGE_VERSION_HEADER_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${GAUGE_FRAME_DIR}/gauge_version.h.in ${GAUGE_VERSION_HEADER_DIR}/gauge_version.h @ONLY)
+
 function(gauge_module_resources name rc_file)
   cmake_path(GET rc_file PARENT_PATH rc_dir)
   file(GLOB bitmaps ${rc_dir}/bitmaps/*.bmp)
+  set(version_files ${GAUGE_FRAME_DIR}/version_block.rci ${GAUGE_VERSION_HEADER_DIR}/gauge_version.h)
   if(WIN32)
     target_sources(${name} PRIVATE ${rc_file})
     set_source_files_properties(${rc_file} TARGET_DIRECTORY ${name} PROPERTIES
-      OBJECT_DEPENDS "${bitmaps};${GAUGE_FRAME_DIR}/version_block.rci")
-    target_include_directories(${name} PRIVATE ${rc_dir})
+      OBJECT_DEPENDS "${bitmaps};${version_files}")
+    target_include_directories(${name} PRIVATE ${rc_dir} ${GAUGE_VERSION_HEADER_DIR})
   else()
     find_program(GAUGE_WINDRES NAMES i686-w64-mingw32-windres REQUIRED)
     set(res ${CMAKE_CURRENT_BINARY_DIR}/${name}.res)
     add_custom_command(OUTPUT ${res}
       COMMAND ${GAUGE_WINDRES} --target=pe-i386 --include-dir=${rc_dir} --include-dir=${GAUGE_FRAME_DIR}/..
-              -O res -i ${rc_file} -o ${res}
-      DEPENDS ${rc_file} ${bitmaps} ${GAUGE_FRAME_DIR}/version_block.rci
+              --include-dir=${GAUGE_VERSION_HEADER_DIR} -O res -i ${rc_file} -o ${res}
+      DEPENDS ${rc_file} ${bitmaps} ${version_files}
       COMMENT "Compiling the resources of ${name}")
     add_custom_target(${name}_resources DEPENDS ${res})
     add_dependencies(${name} ${name}_resources)

@@ -3,7 +3,7 @@
 # natively (through qemu where the machine cannot run 32-bit code) and the Windows DLLs of both
 # compilers under Wine (the windows-i686 build runs the suites on the clang-cl DLLs as well, and
 # windows-msvc checks its own files); then checks that a second build of the modules in another
-# folder gives the same bytes.
+# folder gives the same bytes, and that the committed bitmaps are what their SVG sources make.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -13,3 +13,5 @@ for preset in linux-i386 windows-i686 windows-msvc; do
 done
 echo "=== the same bytes from a second build"
 tools/check-reproducible.sh
+echo "=== the artwork from its sources"
+tools/check-art.sh
