@@ -4,7 +4,9 @@
 //   gauge_preview render MODULE [--gauge NAME] [--set VAR=VALUE]... [--point X,Y]... [--link EVENT=VAR]... --out FILE.png
 //   gauge_preview sheet MODULE [--gauge NAME] --out FILE.png
 //   gauge_preview inspect MODULE
-// and with every command --time-limit SECONDS, how long the module may take (120 unless given).
+//   gauge_preview serve MODULE [--gauge NAME] [--set VAR=VALUE]... [--link EVENT=VAR]... [--port N]
+// and with every command but serve --time-limit SECONDS, how long the module may take (120 unless
+// given). serve runs until it is ended, and a module that brings it down ends it with one line.
 //
 // Exit status 0 on success; 1 where the module is not a gauge module, a check fails, the module
 // crashes, ends or hangs the host, or the output cannot be written, with one line per failure,
@@ -14,6 +16,7 @@
 
 #include "host/module_file.h"
 #include "host/process_guard.h"
+#include "tools/preview/bench_server.h"
 #include "tools/preview/command_line.h"
 #include "tools/preview/contact_sheet.h"
 #include "tools/preview/module_examination.h"
@@ -40,6 +43,11 @@ int Sheet(const PreviewCommand& command) {
     return 0;
 }
 
+int Serve(const PreviewCommand& command) {
+    ServeBench({command.module_path, command.gauge_name, command.settings, command.links}, command.port, std::cout);
+    return 0;
+}
+
 int Inspect(const PreviewCommand& command) {
     int status = 0;
     for (const CheckOutcome& outcome : InspectModule(command.module_path, std::cout))
@@ -54,6 +62,7 @@ int Run(const PreviewCommand& command) {
             case PreviewAction::Render: return Render(command);
             case PreviewAction::Sheet: return Sheet(command);
             case PreviewAction::Inspect: return Inspect(command);
+            case PreviewAction::Serve: return Serve(command);
         }
     } catch (const gauge_host::ModuleLoadError& error) {
         std::cerr << "gauge_preview: " << error.what() << "\n";
