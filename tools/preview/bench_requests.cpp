@@ -11,11 +11,14 @@ namespace {
 
 using nlohmann::json;
 
-// A field's name as the reason quotes it: JSON-escaped in ASCII, and cut short, so a reason stays
-// one printable line whatever the body held.
+// A field's name as the reason quotes it: its first 32 bytes, JSON-escaped in ASCII, so a reason
+// stays one short printable line whatever the body held.
 std::string Quoted(const std::string& name) {
-    std::string text = json(name).dump(-1, ' ', true, json::error_handler_t::replace);
-    return text.size() > 42 ? text.substr(0, 40) + "...\"" : text;
+    constexpr std::size_t kLongest = 32;
+    const bool cut = name.size() > kLongest;
+    std::string text = json(cut ? name.substr(0, kLongest) : name).dump(-1, ' ', true, json::error_handler_t::replace);
+    if (cut) text.insert(text.size() - 1, "...");
+    return text;
 }
 
 json Object(const std::string& body, std::initializer_list<const char*> fields) {
