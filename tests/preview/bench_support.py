@@ -1,5 +1,6 @@
 """What the bench's tests share: starting `gauge_preview serve` on a free port of 127.0.0.1,
 talking to its API, and ending it again. Every request goes to 127.0.0.1 only."""
+import contextlib
 import http.client
 import json
 import os
@@ -14,9 +15,10 @@ URL_LINE = re.compile(r'^gauge_preview: serving "(.*)" at http://127\.0\.0\.1:(\
 class Bench:
     """A running `gauge_preview serve MODULE OPTIONS...`; a context manager that ends it."""
 
-    def __init__(self, tool, module, *options, start_timeout=60):
+    def __init__(self, tool, module, *options, start_timeout=60, environment=None):
         self.process = subprocess.Popen([tool, "serve", module, *options], stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
+                                        stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
+                                        env=dict(os.environ, **(environment or {})))
         lines = queue.Queue()
         threading.Thread(target=lambda: lines.put(self.process.stdout.readline()), daemon=True).start()
         try:
@@ -29,7 +31,6 @@ class Bench:
             self.stop()
             raise AssertionError(f"serve did not start: {line!r} {self.process.stderr.read()!r}")
         self.gauge_name, self.port = match.group(1), int(match.group(2))
-        self.connection = None
 
     def __enter__(self):
         return self
@@ -38,8 +39,6 @@ class Bench:
         self.stop()
 
     def stop(self):
-        if self.connection:
-            self.connection.close()
         if self.process.poll() is None:
             self.process.terminate()
         self.process.wait(timeout=30)
@@ -52,11 +51,12 @@ class Bench:
             return int(children.read().split()[0])
 
     def request(self, method, path, body=None, headers=None, connection=None):
-        """(status, body bytes, headers); `body` may be bytes, or anything JSON can hold."""
+        """(status, body bytes, headers); `body` may be bytes, or anything JSON can hold. Without a
+        connection of the caller's, the request goes on a new one of its own (one kept open
+        between far-apart requests would be closed by the server meanwhile)."""
         if connection is None:
-            if self.connection is None:
-                self.connection = self.connect()
-            connection = self.connection
+            with contextlib.closing(self.connect()) as own:
+                return self.request(method, path, body, headers, own)
         sent_headers = {"Content-Type": "application/json"} if body is not None else {}
         sent_headers.update(headers or {})
         if body is not None and not isinstance(body, bytes):
