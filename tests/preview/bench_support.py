@@ -15,10 +15,10 @@ URL_LINE = re.compile(r'^gauge_preview: serving "(.*)" at http://127\.0\.0\.1:(\
 class Bench:
     """A running `gauge_preview serve MODULE OPTIONS...`; a context manager that ends it."""
 
-    def __init__(self, tool, module, *options, start_timeout=60, environment=None):
+    def __init__(self, tool, module, *options, start_timeout=60, environment=None, folder=None):
         self.process = subprocess.Popen([tool, "serve", module, *options], stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
-                                        env=dict(os.environ, **(environment or {})))
+                                        env=dict(os.environ, **(environment or {})), cwd=folder)
         lines = queue.Queue()
         threading.Thread(target=lambda: lines.put(self.process.stdout.readline()), daemon=True).start()
         try:
