@@ -160,7 +160,7 @@ class BrowserBench(unittest.TestCase):
                                                                  "--set", "352=-9825"))
             # And through its slider, from the keyboard: End is the top of its range, past 50 A.
             slider = self.browser.find_element(By.ID, "var-352-range")
-            self.assertEqual(self.browser.find_element(By.CSS_SELECTOR, "label:has(#var-352-range)").text.strip(), "slider")
+            self.assertEqual((slider.accessible_name, box.accessible_name), ("Variable 352 slider", "Variable 352 value"))
             slider.send_keys(Keys.END)
             self.settled()
             self.assertEqual(self.reading("needle"), "value 50")

@@ -175,8 +175,9 @@ function variableControl(variable) {
   const legend = element("legend", "Variable " + variable.id + " ");
   legend.append(element("small", variable.roles.join("; ")));
   set.append(legend);
-  const range = element("input", null, { type: "range", id: "var-" + variable.id + "-range", step: "1" });
-  const box = element("input", null, { type: "number", id: "var-" + variable.id + "-number", step: "any" });
+  const name = "Variable " + variable.id;
+  const range = element("input", null, { type: "range", id: "var-" + variable.id + "-range", step: "1", "aria-label": name + " slider" });
+  const box = element("input", null, { type: "number", id: "var-" + variable.id + "-number", step: "any", "aria-label": name + " value" });
   const sliderLabel = element("label", "slider ");
   sliderLabel.append(range);
   const boxLabel = element("label", "value ");
