@@ -16,6 +16,9 @@ packages=(
   wine wine32:i386 wine64                # runs the 32-bit Windows DLLs in a real Windows loader
   python3-pefile python3-pyelftools      # read the built binaries' export and import tables
   libstb-dev                             # the preview writes (and its tests read) PNG pictures
+  libcpp-httplib-dev:i386                # the bench's HTTP server (gauge_preview serve)
+  nlohmann-json3-dev                     # the bench's JSON
+  chromium chromium-driver python3-selenium python3-pil  # the bench page's test in a real browser
 )
 if [ "${1:-}" = art ]; then
   # The artwork's text is DejaVu Sans Bold Condensed; the condensed faces are in the -extra

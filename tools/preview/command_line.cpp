@@ -68,18 +68,23 @@ PreviewCommand ParseCommandLine(int argc, char** argv) {
     else if (words[0] == "sheet") command.action = PreviewAction::Sheet;
     else if (words[0] == "inspect") command.action = PreviewAction::Inspect;
     else if (words[0] == "datasheet") command.action = PreviewAction::Datasheet;
+    else if (words[0] == "serve") command.action = PreviewAction::Serve;
     else throw CommandLineError("unknown subcommand \"" + words[0] + "\"");
     command.module_path = words[1];
     if (command.module_path.empty()) throw CommandLineError("the module's path is empty");
 
-    bool time_limit_given = false;
+    bool time_limit_given = false, port_given = false;
+    const bool serves = command.action == PreviewAction::Serve;
+    if (serves) command.time_limit_seconds = 0;
     for (std::size_t i = 2; i < words.size(); ++i) {
         const std::string& option = words[i];
         if (i + 1 == words.size()) throw CommandLineError(option + " needs a value");
         const std::string& argument = words[++i];
-        const bool draws = command.action != PreviewAction::Inspect;
+        const bool draws = command.action == PreviewAction::Render || command.action == PreviewAction::Sheet ||
+                           command.action == PreviewAction::Datasheet;
         const bool renders = command.action == PreviewAction::Render;
-        if (option == "--time-limit") {
+        const bool sets = renders || serves;
+        if (option == "--time-limit" && !serves) {
             if (time_limit_given) throw CommandLineError(option + " is given twice");
             time_limit_given = true;
             const std::int64_t seconds = WholeNumber(argument, option);
@@ -87,15 +92,21 @@ PreviewCommand ParseCommandLine(int argc, char** argv) {
             command.time_limit_seconds = static_cast<int>(seconds);
         } else if (option == "--out" && draws) {
             SetOnce(command.out_path, argument, option);
-        } else if (option == "--gauge" && draws) {
+        } else if (option == "--port" && serves) {
+            if (port_given) throw CommandLineError(option + " is given twice");
+            port_given = true;
+            const std::int64_t port = WholeNumber(argument, option);
+            if (port < 0 || port > 65535) throw CommandLineError(option + ": " + argument + " is not a port, 0 to 65535");
+            command.port = static_cast<int>(port);
+        } else if (option == "--gauge" && (draws || serves)) {
             SetOnce(command.gauge_name, argument, option);
-        } else if (option == "--set" && renders) {
+        } else if (option == "--set" && sets) {
             const auto [var, value] = Split(argument, '=', option);
             command.settings.push_back({Id(var, option), Value(value, option)});
         } else if (option == "--point" && renders) {
             const auto [x, y] = Split(argument, ',', option);
             command.points.push_back({Coordinate(x, option), Coordinate(y, option)});
-        } else if (option == "--link" && renders) {
+        } else if (option == "--link" && sets) {
             const auto [event, var] = Split(argument, '=', option);
             command.links.push_back({Id(event, option), Id(var, option)});
         } else {

@@ -31,13 +31,15 @@ public:
     GaugePainter(gauge_host::RecordingHost& host, const GaugePictures& pictures, Canvas& canvas)
         : host_(host), pictures_(pictures), canvas_(canvas) {}
 
-    void Draw(const ElementRecord& element) {
+    ElementReading Draw(const ElementRecord& element) {
+        reading_ = ElementReading{element.type(), element.record.base.resource_id};
         switch (element.type()) {
-            case kStaticImage: return DrawAtPosition(element, Picture(element, element.record.base.resource_id), {0, 0});
-            case kSlider: return DrawSlider(element);
-            case kIcon: return DrawIcon(element);
-            case kNeedle: return DrawNeedle(element);
+            case kStaticImage: DrawAtPosition(element, Picture(element, element.record.base.resource_id), {0, 0}); break;
+            case kSlider: DrawSlider(element); break;
+            case kIcon: DrawIcon(element); break;
+            case kNeedle: DrawNeedle(element); break;
         }
+        return reading_;
     }
 
 private:
@@ -68,6 +70,7 @@ private:
         const SliderElement& slider = element.record.slider;
         const PixelPos shift{SliderShift(VariableOf(slider.input_var_x), slider.scale_x),
                              SliderShift(VariableOf(slider.input_var_y), slider.scale_y)};
+        reading_.shift = shift;
         DrawAtPosition(element, Picture(element, slider.header.resource_id), shift);
     }
 
@@ -77,6 +80,9 @@ private:
         const double result = element.record.icon.callback != nullptr ? host_.CallElementCallback(icon) : 0.0;
         const std::uint32_t index = IconPictureIndex(result, element.record.icon.picture_count);
         const gauge_host::Bitmap* picture = pictures_.IconPicture(element.record.icon.header.resource_id, index);
+        reading_.value = result;
+        reading_.picture = index;
+        reading_.bitmap = pictures_.IconPictureId(element.record.icon.header.resource_id, index).value_or(0);
         DrawAtPosition(element, Require(element, picture, "picture " + std::to_string(index)), {0, 0});
     }
 
@@ -84,6 +90,7 @@ private:
         auto& needle = *reinterpret_cast<NeedleElement*>(element.address);
         const double value = element.record.needle.callback != nullptr ? host_.CallElementCallback(needle)
                                                                         : VariableOf(element.record.needle.input_var);
+        reading_.value = value;
         DrawTurnedPicture(canvas_, Picture(element, element.record.needle.header.resource_id),
                           element.record.needle.header.offset, element.record.needle.header.position,
                           NeedleTurn(element, value));
@@ -92,11 +99,12 @@ private:
     gauge_host::RecordingHost& host_;
     const GaugePictures& pictures_;
     Canvas& canvas_;
+    ElementReading reading_;
 };
 
 }  // namespace
 
-Canvas DrawGauge(gauge_host::RecordingHost& host, const GaugePictures& pictures) {
+Canvas DrawGauge(gauge_host::RecordingHost& host, const GaugePictures& pictures, std::vector<ElementReading>* readings) {
     const gauge_host::ElementWalk walk = host.WalkElements();
     if (!walk.problems.empty()) throw std::runtime_error("the element tree cannot be drawn: " + walk.problems.front());
     const std::uint32_t background_id = walk.elements.front().record.base.resource_id;
@@ -105,7 +113,11 @@ Canvas DrawGauge(gauge_host::RecordingHost& host, const GaugePictures& pictures)
         throw std::runtime_error("the background names bitmap " + std::to_string(background_id) + ", which the module lacks");
     Canvas canvas(background->width, background->height);
     GaugePainter painter(host, pictures, canvas);
-    for (const ElementRecord& element : walk.elements) painter.Draw(element);
+    if (readings != nullptr) readings->clear();
+    for (const ElementRecord& element : walk.elements) {
+        const ElementReading reading = painter.Draw(element);
+        if (readings != nullptr) readings->push_back(reading);
+    }
     return canvas;
 }
 

@@ -15,12 +15,17 @@ const gauge_host::Bitmap* GaugePictures::Find(std::uint32_t resource_id) const {
     return found == bitmaps_.end() ? nullptr : &found->second;
 }
 
-const gauge_host::Bitmap* GaugePictures::IconPicture(std::uint32_t first_id, std::uint32_t index) const {
+std::optional<std::uint32_t> GaugePictures::IconPictureId(std::uint32_t first_id, std::uint32_t index) const {
     auto picture = bitmaps_.lower_bound(first_id);
-    if (picture == bitmaps_.end() || picture->first != first_id) return nullptr;
+    if (picture == bitmaps_.end() || picture->first != first_id) return std::nullopt;
     for (std::uint32_t step = 0; step < index; ++step)
-        if (++picture == bitmaps_.end()) return nullptr;
-    return &picture->second;
+        if (++picture == bitmaps_.end()) return std::nullopt;
+    return picture->first;
+}
+
+const gauge_host::Bitmap* GaugePictures::IconPicture(std::uint32_t first_id, std::uint32_t index) const {
+    const std::optional<std::uint32_t> id = IconPictureId(first_id, index);
+    return id ? Find(*id) : nullptr;
 }
 
 }  // namespace gauge_preview

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "host/bitmap.h"
@@ -24,6 +25,8 @@ public:
     // module's bitmaps from `first_id` upward in id order, so the ids need not follow one another
     // (the ammeter's switch shows bitmap 500, then 503). Null where the module has too few.
     const gauge_host::Bitmap* IconPicture(std::uint32_t first_id, std::uint32_t index) const;
+    // The resource id of that picture, or nothing where the module has too few.
+    std::optional<std::uint32_t> IconPictureId(std::uint32_t first_id, std::uint32_t index) const;
 
 private:
     std::map<std::uint32_t, gauge_host::Bitmap> bitmaps_;

@@ -5,7 +5,9 @@
 //   gauge_preview sheet MODULE [--gauge NAME] --out FILE.png
 //   gauge_preview inspect MODULE
 //   gauge_preview datasheet MODULE [--gauge NAME] [--out FILE.md]
-// and with every command --time-limit SECONDS, how long the module may take (120 unless given).
+//   gauge_preview serve MODULE [--gauge NAME] [--set VAR=VALUE]... [--link EVENT=VAR]... [--port N]
+// and with every command but serve --time-limit SECONDS, how long the module may take (120 unless
+// given). serve runs until it is ended, and a module that brings it down ends it with one line.
 //
 // Exit status 0 on success; 1 where the module is not a gauge module, a check fails, the module
 // crashes, ends or hangs the host, or the output cannot be written, with one line per failure,
@@ -18,6 +20,9 @@
 
 #include "host/module_file.h"
 #include "host/process_guard.h"
+#if defined(GAUGE_PREVIEW_SERVES)
+#include "tools/preview/bench_server.h"
+#endif
 #include "tools/preview/command_line.h"
 #include "tools/preview/contact_sheet.h"
 #include "tools/preview/datasheet.h"
@@ -61,6 +66,20 @@ int Datasheet(const PreviewCommand& command) {
     return 0;
 }
 
+#if defined(GAUGE_PREVIEW_SERVES)
+int Serve(const PreviewCommand& command) {
+    ServeBench({command.module_path, command.gauge_name, command.settings, command.links}, command.port, std::cout);
+    return 0;
+}
+#else
+// This build has no HTTP library (see tools/preview/CMakeLists.txt).
+int Serve(const PreviewCommand& command) {
+    std::cerr << "gauge_preview: " << command.module_path << ": this build of gauge_preview cannot serve a bench page; "
+              << "the Linux build can\n";
+    return 1;
+}
+#endif
+
 int Inspect(const PreviewCommand& command) {
     int status = 0;
     for (const CheckOutcome& outcome : InspectModule(command.module_path, std::cout))
@@ -76,6 +95,7 @@ int Run(const PreviewCommand& command) {
             case PreviewAction::Sheet: return Sheet(command);
             case PreviewAction::Inspect: return Inspect(command);
             case PreviewAction::Datasheet: return Datasheet(command);
+            case PreviewAction::Serve: return Serve(command);
         }
     } catch (const gauge_host::ModuleLoadError& error) {
         std::cerr << "gauge_preview: " << error.what() << "\n";

@@ -30,7 +30,7 @@ void Append(void* context, void* data, int size) {
 
 }  // namespace
 
-void WritePng(const Canvas& canvas, const std::string& path) {
+std::vector<unsigned char> EncodePng(const Canvas& canvas) {
     std::vector<unsigned char> pixels;
     pixels.reserve(static_cast<std::size_t>(canvas.width()) * canvas.height() * 3);
     for (std::int32_t y = 0; y < canvas.height(); ++y)
@@ -40,7 +40,17 @@ void WritePng(const Canvas& canvas, const std::string& path) {
         }
     std::vector<unsigned char> png;
     if (!stbi_write_png_to_func(Append, &png, canvas.width(), canvas.height(), 3, pixels.data(), canvas.width() * 3))
-        throw std::runtime_error(path + ": the picture cannot be encoded as PNG");
+        throw std::runtime_error("the picture cannot be encoded as PNG");
+    return png;
+}
+
+void WritePng(const Canvas& canvas, const std::string& path) {
+    std::vector<unsigned char> png;
+    try {
+        png = EncodePng(canvas);
+    } catch (const std::runtime_error& error) {
+        throw std::runtime_error(path + ": " + error.what());
+    }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) throw std::runtime_error(path + ": cannot be opened for writing: " + std::strerror(errno));
     const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size() && std::fflush(file) == 0;

@@ -85,6 +85,6 @@ bool PreviewSession::PointAt(std::int32_t x, std::int32_t y) {
     return taken;
 }
 
-Canvas PreviewSession::Draw() { return DrawGauge(host_, pictures_); }
+Canvas PreviewSession::Draw(std::vector<ElementReading>* readings) { return DrawGauge(host_, pictures_, readings); }
 
 }  // namespace gauge_preview

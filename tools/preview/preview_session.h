@@ -14,6 +14,7 @@
 #include "host/module_records.h"
 #include "host/recording_host.h"
 #include "tools/preview/canvas.h"
+#include "tools/preview/gauge_drawing.h"
 #include "tools/preview/gauge_pictures.h"
 
 namespace gauge_preview {
@@ -58,7 +59,8 @@ public:
     // the variables linked to it, in the order sent. Returns whether a mouse rectangle took it.
     bool PointAt(std::int32_t x, std::int32_t y);
 
-    Canvas Draw();
+    // Where `readings` is given, it receives what placed each element (see gauge_drawing.h).
+    Canvas Draw(std::vector<ElementReading>* readings = nullptr);
 
 private:
     GaugeHeader& LoadedGauge(const std::string& wanted);
