@@ -31,24 +31,36 @@ std::string Activity(const SharedState& state) {
     return text;
 }
 
-// The parent's one line about a worker that did not finish its command.
+// The parent's one line about a worker that did not finish its command. An exit code with the
+// error severity bits is the code of the fault that ended it; any other, the module's own exit.
 std::string Verdict(const std::string& module_path, const SharedState& state, DWORD exit_code) {
+    const bool faulted = (exit_code & 0xC0000000u) == 0xC0000000u;
     char code[16];
-    std::snprintf(code, sizeof code, "0x%08lx", static_cast<unsigned long>(exit_code));
-    const std::string how = std::string("(exit code ") + code + ")";
+    std::snprintf(code, sizeof code, faulted ? "0x%08lx" : "%lu", static_cast<unsigned long>(exit_code));
+    const std::string how = std::string(faulted ? "(fault " : "(exit code ") + code + ")";
     switch (state.activity.kind) {
         case ActivityKind::Loading:
-            return module_path + ": the loader rejects it: loading it ended the process " + how +
-                   ", in the system loader or in the module's start-up code";
+            return module_path + ": the loader rejects it: loading it " + (faulted ? "crashed the process " : "ended the process ") +
+                   how + ", in the system loader or in the module's start-up code";
         case ActivityKind::Module:
-            return module_path + ": the module crashed or ended the host " + how + " in " + Activity(state);
+            return module_path + ": the module " + (faulted ? "crashed the host " : "ended the host process ") + how + " in " +
+                   Activity(state);
         case ActivityKind::Host:
         default:
             return module_path + ": the host came down " + how + " while reading the module";
     }
 }
 
+// A fault the worker does not handle ends it at once with the fault's code as its exit code, for
+// the parent to report: no error dialog, no debugger started, nothing waiting on a person.
+LONG WINAPI EndOnUnhandledFault(EXCEPTION_POINTERS* fault) {
+    TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 int RunAsWorker(const char* handle_text, const std::function<int()>& command) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(EndOnUnhandledFault);
     const auto handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(handle_text, nullptr, 10)));
     auto* state = static_cast<SharedState*>(MapViewOfFile(handle, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedState)));
     if (state == nullptr) return command();
