@@ -8,7 +8,10 @@
 #include <unistd.h>
 #endif
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "host/module_activity.h"
 
@@ -45,12 +48,44 @@ HMODULE LoadWithoutSearching(const std::string& path) {
     return LoadLibraryExA(PathForLoader(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// The loader may hand back a library of its own, or one it already holds, under the file's name
+// in place of the file: then the records checked are not the records loaded. An image loaded from
+// the file shows the file's PE file header, section table, entry point and image size unchanged.
+bool LoadedFromFile(HMODULE module, const ModuleImage& file_image) {
+    const auto* loaded = reinterpret_cast<const std::uint8_t*>(module);
+    MEMORY_BASIC_INFORMATION headers_region{};
+    if (VirtualQuery(loaded, &headers_region, sizeof headers_region) == 0) return false;
+    const std::size_t readable = static_cast<const std::uint8_t*>(headers_region.BaseAddress) + headers_region.RegionSize - loaded;
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_NT_HEADERS32 nt{};
+    if (!file_image.ReadRecord(file_image.begin(), dos) || !file_image.ReadRecord(file_image.begin() + dos.e_lfanew, nt)) return false;
+    const std::size_t span = dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader +
+                             std::size_t{nt.FileHeader.NumberOfSections} * sizeof(IMAGE_SECTION_HEADER);
+    std::vector<std::uint8_t> file_headers(span);
+    if (span > readable || !file_image.Read(file_image.begin(), file_headers.data(), span)) return false;
+    const auto* loaded_nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(loaded + dos.e_lfanew);
+    const std::size_t sections = dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
+    return std::memcmp(loaded + dos.e_lfanew, &nt, offsetof(IMAGE_NT_HEADERS32, OptionalHeader)) == 0 &&
+           loaded_nt->OptionalHeader.AddressOfEntryPoint == nt.OptionalHeader.AddressOfEntryPoint &&
+           loaded_nt->OptionalHeader.SizeOfImage == nt.OptionalHeader.SizeOfImage &&
+           std::memcmp(loaded + sections, file_headers.data() + sections, span - sections) == 0;
+}
+
+HMODULE LoadThisFile(const ModuleFile& file) {
+    const std::string& path = file.path();
+    HMODULE module = LoadWithoutSearching(path);
+    if (module == nullptr) throw LoaderRejection(path, LastErrorText());
+    if (!LoadedFromFile(module, file.image())) {
+        FreeLibrary(module);
+        throw LoadRefused(path, "the loader gave another library of that name in its place");
+    }
+    return module;
+}
+
 }  // namespace
 
 void ModuleLibrary::Load(Placement placement) {
-    const std::string& path = file_.path();
-    HMODULE module = LoadWithoutSearching(path);
-    if (module == nullptr) throw LoaderRejection(path, LastErrorText());
+    HMODULE module = LoadThisFile(file_);
     if (placement == Placement::AwayFromPreferred) {
         // Hold the range the module was just given (free, so its preferred base), then load it
         // again: the loader has to place it elsewhere and apply every base relocation.
@@ -59,8 +94,7 @@ void ModuleLibrary::Load(Placement placement) {
         FreeLibrary(module);
         reservation_ = VirtualAlloc(reinterpret_cast<void*>(first), size, MEM_RESERVE, PAGE_NOACCESS);
         avoided_base_ = first;
-        module = LoadWithoutSearching(path);
-        if (module == nullptr) throw LoaderRejection(path, "a second load failed: " + LastErrorText());
+        module = LoadThisFile(file_);
     }
     handle_ = module;
     // The image's first segment is the headers, at the module's base.

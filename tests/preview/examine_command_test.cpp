@@ -4,6 +4,10 @@
 // file.
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -219,22 +223,47 @@ TEST(InspectCommand, AFileThatIsNoGaugeModuleGetsOneClearError) {
 }
 
 // A module named without a folder is the file of that name in the current folder, even where the
-// system's loader knows a library of that name.
+// system's loader would find a library of that name elsewhere: on Windows the program's own folder
+// holds a quadrant_gauge.dll, which the loader searches before the current folder.
 TEST(InspectCommand, AModuleNamedWithoutAFolderIsTheFileInTheCurrentFolder) {
     const std::filesystem::path folder = TemporaryPath("own_folder");
     std::filesystem::create_directories(folder);
 #if defined(_WIN32)
-    const char* const kNames[] = {"tiny_gauge.dll", "version.dll"};
+    const char* const kNames[] = {"tiny_gauge.dll", "quadrant_gauge.dll"};
 #else
     const char* const kNames[] = {"tiny_gauge.so", "libm.so.6"};
 #endif
     for (const char* name : kNames) {
         SCOPED_TRACE(name);
-        std::filesystem::copy_file(BuiltModule("tiny_gauge"), folder / name, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::remove(folder / name);
+        std::filesystem::copy_file(BuiltModule("tiny_gauge"), folder / name);
         const ToolRun run = RunPreviewTool({"inspect", name}, folder.string());
         EXPECT_EQ(run.exit_code, 0) << run.output;
         EXPECT_NE(run.output.find("gauge \"Tiny Gauge\""), std::string::npos) << run.output;
     }
 }
+
+#if defined(_WIN32)
+// Wine's loader gives its own library for a file named like one of its system libraries, whatever
+// folder the file is in; the host must not take that library's records for the file's. (Windows
+// itself loads the file named by its full path, so there the gauge is shown.)
+TEST(InspectCommand, ALibraryTheLoaderGivesInPlaceOfTheFileIsRefused) {
+    const bool under_wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    const std::filesystem::path folder = TemporaryPath("system_name");
+    std::filesystem::create_directories(folder);
+    std::filesystem::remove(folder / "version.dll");
+    std::filesystem::copy_file(BuiltModule("tiny_gauge"), folder / "version.dll");
+    const ToolRun run = RunPreviewTool({"inspect", "version.dll"}, folder.string());
+    if (!under_wine) {
+        EXPECT_EQ(run.exit_code, 0) << run.output;
+        EXPECT_NE(run.output.find("gauge \"Tiny Gauge\""), std::string::npos) << run.output;
+        return;
+    }
+    EXPECT_EQ(run.exit_code, 1) << run.output;
+    EXPECT_EQ(Count(run.output, "version.dll: not loaded: the loader gave another library of that name in its place\n"), 1)
+        << run.output;
+    EXPECT_EQ(Count(run.output, "gauge_preview: "), 1) << run.output;
+}
+#endif
 
 }  // namespace
