@@ -17,6 +17,8 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "host/module_file.h"
 
@@ -221,6 +223,7 @@ private:
         }
         if (FileBackedSegment(dynamic_.p_vaddr, dynamic_.p_memsz) == nullptr || dynamic_.p_filesz < sizeof(Elf32_Dyn))
             Reject("its dynamic section lies outside the loaded file bytes");
+        LoaderReadsAfterRelocating(dynamic_.p_vaddr, dynamic_.p_memsz);
         if (relro_.p_memsz != 0 && !loaded_.Holds(relro_.p_vaddr, relro_.p_memsz, kRead | kWrite))
             Reject("its read-only-after-relocation range lies outside its writable segments");
     }
@@ -247,6 +250,7 @@ private:
         if (!HasTag(DT_STRTAB) || !HasTag(DT_STRSZ)) Reject("its dynamic section names no string table");
         strings_ = Tag(DT_STRTAB);
         string_size_ = Tag(DT_STRSZ);
+        LoaderReadsAfterRelocating(strings_, string_size_);
         if (FileBackedSegment(strings_, string_size_) == nullptr) Reject("its string table lies outside the loaded file bytes");
         if (!HasTag(DT_SYMTAB)) Reject("its dynamic section names no symbol table");
         if (HasTag(DT_SYMENT) && Tag(DT_SYMENT) != sizeof(Elf32_Sym)) Reject("its symbol entries are not 16 bytes");
@@ -299,6 +303,7 @@ private:
                 if (Word(table + 8 + i * 4, "the symbol hash table") >= chains)
                     Reject("its symbol hash table points past its symbols");
             from_hash = chains;
+            LoaderReadsAfterRelocating(table, 8 + (std::uint64_t{buckets} + chains) * 4);
         }
         if (HasTag(DT_GNU_HASH)) {
             const std::uintptr_t table = Tag(DT_GNU_HASH);
@@ -329,11 +334,13 @@ private:
                 symbols = std::max(symbols, symbol + 1);
             }
             from_gnu_hash = symbols;
+            LoaderReadsAfterRelocating(table, chain_array - table + std::uint64_t{symbols - first_hashed} * 4);
         }
         symbol_count_ = std::max(from_hash.value_or(0), from_gnu_hash.value_or(0));
         symbols_ = Tag(DT_SYMTAB);
         if (FileBackedSegment(symbols_, std::uint64_t{symbol_count_} * sizeof(Elf32_Sym)) == nullptr)
             Reject("its symbol table lies outside the loaded file bytes");
+        LoaderReadsAfterRelocating(symbols_, std::uint64_t{symbol_count_} * sizeof(Elf32_Sym));
         for (std::uint32_t i = 1; i < symbol_count_; ++i) {
             const Elf32_Sym symbol = Symbol(i);
             const std::string name = Name(symbol.st_name, "a symbol's name");
@@ -400,6 +407,7 @@ private:
             const std::uintptr_t table = Tag(DT_VERSYM);
             if (FileBackedSegment(table, std::uint64_t{symbol_count_} * 2) == nullptr)
                 Reject("its symbol version numbers lie outside the loaded file bytes");
+            LoaderReadsAfterRelocating(table, std::uint64_t{symbol_count_} * 2);
             for (std::uint32_t i = 0; i < symbol_count_; ++i)
                 if ((ImageRecord<std::uint16_t>(table + i * 2, "the symbol versions") & 0x7fff) > highest_index)
                     Reject("a symbol names a version that is neither defined nor needed");
@@ -423,6 +431,10 @@ private:
         if (HasTag(DT_RELR) && (!HasTag(DT_RELRSZ) || Tag(DT_RELRENT) != 4))
             Reject("its packed relocations have no size, or entries that are not 4 bytes");
         const bool plt = HasTag(DT_PLTREL);
+        // No relocation may rewrite relocations: the loader reads the late-bound ones at each first
+        // call, and applies the packed ones before the others.
+        for (const auto& [address_tag, size_tag] : {std::pair{DT_REL, DT_RELSZ}, std::pair{DT_JMPREL, DT_PLTRELSZ}, std::pair{DT_RELR, DT_RELRSZ}})
+            if (HasTag(address_tag)) LoaderReadsAfterRelocating(Tag(address_tag), Tag(size_tag));
         for (const Table& table : {Table{DT_REL, DT_RELSZ, "relocation"}, Table{plt ? DT_JMPREL : DT_NULL, DT_PLTRELSZ, "procedure linkage relocation"}}) {
             if (table.address_tag == DT_NULL || !HasTag(table.address_tag)) continue;
             const std::uintptr_t first = Tag(table.address_tag);
@@ -458,7 +470,16 @@ private:
         }
     }
 
+    // The loader keeps reading its tables of the module once it has relocated it (it adjusts the
+    // dynamic section's addresses in place, looks symbols up, binds procedure calls late), so a
+    // relocation that wrote into one would change what was checked.
+    void LoaderReadsAfterRelocating(std::uint64_t first, std::uint64_t size) { loader_tables_.push_back({first, first + size}); }
+
     std::uint32_t* WritableWord(std::uint64_t address, const std::string& what) {
+        for (const auto& [first, end] : loader_tables_)
+            if (address < end && address + 4 > first)
+                Reject("a " + what + " writes into the loader's own tables of the module (its dynamic section, symbols, "
+                       "names, hash tables or relocations)");
         for (std::size_t i = 0; i < loads_.size(); ++i) {
             const Elf32_Phdr& segment = loads_[i];
             if (address < segment.p_vaddr || address + 4 > std::uint64_t{segment.p_vaddr} + segment.p_memsz) continue;
@@ -597,6 +618,8 @@ private:
     std::uint32_t string_size_ = 0;
     std::uintptr_t symbols_ = 0;
     std::uint32_t symbol_count_ = 0;
+    // Ranges [first, end) of the image that the loader reads after relocating.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> loader_tables_;
 };
 
 ModuleFile ModuleFile::Read(const std::string& path) { return ModuleFileReader(path, ReadWholeFile(path)).Read(); }

@@ -44,6 +44,9 @@ class DamagedFiles(unittest.TestCase):
             index, tag = next((index, tag) for index, tag in enumerate(dynamic.iter_tags()) if tag.entry.d_tag == "DT_RELCOUNT")
             self.relocation_count = dynamic["sh_offset"] + index * 8 + 4
             self.first_not_relative = tag.entry.d_val
+            index = next(index for index, tag in enumerate(dynamic.iter_tags()) if tag.entry.d_tag == "DT_SYMTAB")
+            self.symbol_table_address = dynamic["sh_addr"] + index * 8 + 4
+            self.first_relocation = elf.get_section_by_name(".rel.dyn")["sh_offset"]
 
     def tearDown(self):
         self.folder.cleanup()
@@ -65,6 +68,11 @@ class DamagedFiles(unittest.TestCase):
             # The loader asserts the first DT_RELCOUNT relocations are relative ones (127).
             ("relocation_count", self.relocation_count, 1000,
              f"the loader rejects it: its relocation count says relocation {self.first_not_relative} is relative, and it is not"),
+            # The loader keeps reading its dynamic section after relocating: a relocation aimed at the
+            # symbol table's address there makes it look symbols up in the wrong place and crash.
+            ("relocation_into_dynamic_section", self.first_relocation, self.symbol_table_address,
+             "the loader rejects it: a relocation writes into the loader's own tables of the module (its dynamic section, "
+             "symbols, names, hash tables or relocations)"),
             # Not the loader's, but the host's: the error names the file and the fault.
             ("resource_header", self.resources + 4, 0xFFFF, "its resource section is damaged: an entry at byte 0 runs past its end"),
         ]
