@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "host/guard_verdict.h"
 #include "host/module_activity.h"
 
 namespace gauge_host {
@@ -53,31 +54,13 @@ void CatchFaults() {
 volatile std::sig_atomic_t time_is_up = 0;
 void OnAlarm(int) { time_is_up = 1; }
 
-std::string Activity(const SharedState& state) {
-    std::string text;
-    for (std::size_t i = 0; i < sizeof state.activity.what && state.activity.what[i] != '\0'; ++i)
-        text.push_back(state.activity.what[i]);
-    return text;
-}
-
 // The parent's one line about a child that did not finish its command.
 std::string Verdict(const std::string& module_path, const SharedState& state, int wait_status) {
     const bool signalled = WIFSIGNALED(wait_status) || state.fault != 0;
     const int signal = state.fault != 0 ? state.fault : WIFSIGNALED(wait_status) ? WTERMSIG(wait_status) : 0;
     const std::string how = signalled ? "(signal " + std::to_string(signal) + ")"
                                       : "(status " + std::to_string(WEXITSTATUS(wait_status)) + ")";
-    const std::string prefix = module_path + ": ";
-    switch (state.activity.kind) {
-        case ActivityKind::Loading:
-            return prefix + "the loader rejects it: loading it " + (signalled ? "crashed the process " : "ended the process ") +
-                   how + ", in the system loader or in the module's start-up code";
-        case ActivityKind::Module:
-            return prefix + "the module " + (signalled ? "crashed the host " : "ended the host process ") + how + " in " +
-                   Activity(state);
-        case ActivityKind::Host:
-        default:
-            return prefix + "the host came down " + how + " while reading the module";
-    }
+    return CameDownVerdict(module_path, state.activity, signalled, how);
 }
 
 }  // namespace
@@ -137,9 +120,7 @@ int RunGuarded(const std::string& module_path, int time_limit_seconds, const std
     }
     alarm(0);
     if (timed_out) {
-        const std::string activity = Activity(*state);
-        std::cerr << "gauge_preview: " << module_path << ": " << (state->activity.kind == ActivityKind::Module ? "the module" : "the host")
-                  << " did not finish " << (activity.empty() ? "its work" : activity) << " within " << time_limit_seconds << " s\n";
+        std::cerr << "gauge_preview: " << TimeLimitVerdict(module_path, state->activity, time_limit_seconds) << "\n";
         return 1;
     }
     if (WIFEXITED(wait_status) && state->finished) return WEXITSTATUS(wait_status);

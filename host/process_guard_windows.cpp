@@ -9,6 +9,7 @@
 #include <iostream>
 #include <string>
 
+#include "host/guard_verdict.h"
 #include "host/module_activity.h"
 #include "host/process_guard.h"
 
@@ -24,31 +25,13 @@ struct SharedState {
     volatile LONG status;
 };
 
-std::string Activity(const SharedState& state) {
-    std::string text;
-    for (std::size_t i = 0; i < sizeof state.activity.what && state.activity.what[i] != '\0'; ++i)
-        text.push_back(state.activity.what[i]);
-    return text;
-}
-
 // The parent's one line about a worker that did not finish its command. An exit code with the
 // error severity bits is the code of the fault that ended it; any other, the module's own exit.
 std::string Verdict(const std::string& module_path, const SharedState& state, DWORD exit_code) {
     const bool faulted = (exit_code & 0xC0000000u) == 0xC0000000u;
     char code[16];
     std::snprintf(code, sizeof code, faulted ? "0x%08lx" : "%lu", static_cast<unsigned long>(exit_code));
-    const std::string how = std::string(faulted ? "(fault " : "(exit code ") + code + ")";
-    switch (state.activity.kind) {
-        case ActivityKind::Loading:
-            return module_path + ": the loader rejects it: loading it " + (faulted ? "crashed the process " : "ended the process ") +
-                   how + ", in the system loader or in the module's start-up code";
-        case ActivityKind::Module:
-            return module_path + ": the module " + (faulted ? "crashed the host " : "ended the host process ") + how + " in " +
-                   Activity(state);
-        case ActivityKind::Host:
-        default:
-            return module_path + ": the host came down " + how + " while reading the module";
-    }
+    return CameDownVerdict(module_path, state.activity, faulted, std::string(faulted ? "(fault " : "(exit code ") + code + ")");
 }
 
 // A fault the worker does not handle ends it at once with the fault's code as its exit code, for
@@ -117,9 +100,7 @@ int RunGuarded(const std::string& module_path, int time_limit_seconds, const std
     if (waited == WAIT_TIMEOUT) {
         TerminateProcess(worker.hProcess, 1);
         WaitForSingleObject(worker.hProcess, INFINITE);
-        const std::string activity = Activity(*state);
-        std::cerr << "gauge_preview: " << module_path << ": " << (state->activity.kind == ActivityKind::Module ? "the module" : "the host")
-                  << " did not finish " << (activity.empty() ? "its work" : activity) << " within " << time_limit_seconds << " s\n";
+        std::cerr << "gauge_preview: " << TimeLimitVerdict(module_path, state->activity, time_limit_seconds) << "\n";
         return 1;
     }
     DWORD exit_code = 1;
